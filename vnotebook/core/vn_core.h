@@ -1,0 +1,202 @@
+/*
+ * The virtual notebook's emulator core: I/O port space, PCI configuration
+ * space with the LPC bridge of either supported chipset (or none), the
+ * embedded controller behind its index window, and a small physical memory.
+ *
+ * Freestanding: no allocation, no exceptions, no standard library. The host
+ * (the simulation driver, or a unit test) owns one VnMachine and calls in.
+ * Every access carries an "agent" id (the calling process's id in the
+ * driver) so the EC can tell interleaved exchanges apart.
+ *
+ * Usable from C and C++.
+ */
+#ifndef VN_CORE_H
+#define VN_CORE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Which LPC bridge the machine has. */
+enum VnChipset {
+    VN_CHIPSET_NONE = 0,
+    VN_CHIPSET_FIRST = 1,  /* vendor 0x1002 at bus 0, device 0x14, function 3; EC base 0xE02C */
+    VN_CHIPSET_SECOND = 2  /* vendor 0x8086 at bus 0, device 0x1F, function 0; EC base 0xFF2C */
+};
+
+/* Settings that vn_configure() accepts (key, value). */
+enum VnConfigKey {
+    VN_CFG_CHIPSET = 1,            /* VnChipset */
+    VN_CFG_EC_ANSWER_POLLS = 2,    /* flag reads before the EC answers a posted byte; 0 = at once */
+    VN_CFG_EC_ANSWER_BUDGET = 3,   /* handshakes the EC answers before falling silent; VN_UNLIMITED = all */
+    VN_CFG_INDEX_STUCK_ADDR = 4,   /* index ports read this address whatever is written; 0 = normal */
+    VN_CFG_DECODE_STUCK = 5,       /* 1: the bridge ignores writes to its decode registers */
+    VN_CFG_FAIL_PORT = 6,          /* accesses to this port fail; VN_NO_PORT = none */
+    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct */
+    VN_CFG_FAIL_CODE = 8,          /* control code the driver rejects; 0 = none */
+    VN_CFG_FAIL_CODE_COUNT = 9,    /* how many requests of that code fail; VN_UNLIMITED = all */
+    VN_CFG_CLEAR_LOG = 10          /* value ignored: clears the EC byte log, violations and counters */
+};
+
+#define VN_UNLIMITED 0xFFFFFFFFu
+#define VN_NO_PORT   0xFFFFFFFFu
+
+/* EC addresses and handshake values, as the host sees them. */
+#define VN_EC_FLAG_REG     0xFBFCu
+#define VN_EC_CMD_REG      0xFBFDu
+#define VN_EC_DATA_REG     0xFBFEu
+#define VN_EC_IDLE_ADDR    0xF432u
+#define VN_EC_FLAG_FREE    0u
+#define VN_EC_FLAG_POSTED  1u
+#define VN_EC_FLAG_READY   2u
+
+/* EC firmware commands. */
+#define VN_EC_CMD_STICKY        0x59u /* one data byte: 0x60..0x63 */
+#define VN_EC_STICKY_ON         0x60u
+#define VN_EC_STICKY_OFF        0x61u
+#define VN_EC_FN_DOWN           0x62u
+#define VN_EC_FN_UP             0x63u
+#define VN_EC_CMD_QUERY_STATE   0x58u /* no data; answers two bytes: sticky mode, Fn down */
+
+/* Scratch port block that behaves like memory at every width. */
+#define VN_SCRATCH_PORT_FIRST 0x0300u
+#define VN_SCRATCH_PORT_COUNT 0x100u
+
+/* PCI test function with scratch registers 0x40..0xFF. */
+#define VN_TEST_PCI_DEVICE   2u
+#define VN_TEST_PCI_VENDOR   0x1234u
+#define VN_TEST_PCI_DEVICEID 0x5678u
+
+/* Physical memory window. */
+#define VN_PHYS_BASE 0x000F0000u
+#define VN_PHYS_SIZE 0x00010000u
+
+#define VN_EC_LOG_SIZE 64u
+#define VN_MAX_MAPPINGS 16u
+
+/* One byte the EC firmware accepted from the host. */
+typedef struct VnEcLogEntry {
+    uint8_t isCommand; /* 1: command register, 0: data register */
+    uint8_t value;
+    uint8_t reserved[2];
+} VnEcLogEntry;
+
+/* What tests and the control tool can read back. Layout is shared with the driver's private codes. */
+typedef struct VnSnapshot {
+    uint32_t chipset;
+    uint32_t stickyMode;        /* 0/1 */
+    uint32_t fnDown;            /* 0/1 */
+    uint32_t ecFlag;            /* EC_FLAG_REG as the EC holds it */
+    uint32_t indexAddress;      /* address latched in the index ports (high << 8 | low) */
+    uint32_t decodeOpen;        /* 1 while the bridge forwards the EC window */
+    uint32_t decodeBase;        /* bridge's decode base register as stored */
+    uint32_t decodeControl;     /* first chipset's control register (0 on the second) */
+    uint32_t exchangeActive;    /* a command byte was taken and the flag not yet set free */
+    uint32_t violationNoReady;  /* byte written to CMD/DATA while the flag was not READY */
+    uint32_t violationOverlap;  /* command byte while an exchange was in progress */
+    uint32_t violationInterleave; /* window access by another agent during an exchange */
+    uint32_t ecLogCount;        /* bytes accepted in total (the log keeps the last VN_EC_LOG_SIZE) */
+    VnEcLogEntry ecLog[VN_EC_LOG_SIZE];
+    uint32_t requestCount;      /* device requests of the twelve public codes, counted by the host */
+    uint32_t configWrites;      /* PCI configuration writes to the bridge */
+    uint32_t mappings;          /* live physical mappings */
+} VnSnapshot;
+
+/*
+ * The machine. Plain data: the host keeps one instance (static storage is
+ * fine) and calls vn_init before anything else. Fields are private to the
+ * core except where noted.
+ */
+typedef struct VnMapping {
+    uint32_t inUse;
+    uint32_t agent;
+    uint32_t linear;
+    uint32_t phys;
+    uint32_t length;
+} VnMapping;
+
+typedef struct VnMachine {
+    /* configuration (vn_configure) */
+    uint32_t chipset;
+    uint32_t ecAnswerPolls;
+    uint32_t ecAnswerBudget;
+    uint32_t indexStuckAddr;
+    uint32_t decodeStuck;
+    uint32_t failPort;
+    uint32_t mapReturnedLength;
+    uint32_t failCode;
+    uint32_t failCodeCount;
+
+    /* bridges: 256 bytes of configuration space each */
+    uint8_t firstBridge[256];
+    uint8_t secondBridge[256];
+    uint8_t testFunction[256];
+
+    /* ports */
+    uint8_t scratchPorts[VN_SCRATCH_PORT_COUNT];
+    uint8_t indexHigh, indexLow;
+
+    /* EC */
+    uint8_t ecFlag, ecCmd, ecData;
+    uint8_t stickyMode, fnDown;
+    uint8_t pendingByte;      /* host wrote CMD or DATA since the last READY */
+    uint8_t pendingIsCommand;
+    uint8_t awaitingData;     /* data bytes the current command still expects */
+    uint8_t currentCommand;
+    uint8_t replyBytes[8];
+    uint8_t replyCount, replyNext;
+    uint32_t pollsUntilAnswer;/* flag reads left before a posted byte is answered */
+    uint32_t answersGiven;
+    uint32_t exchangeActive;
+    uint32_t exchangeAgent;
+    uint32_t violationNoReady, violationOverlap, violationInterleave;
+    uint32_t ecLogCount;
+    VnEcLogEntry ecLog[VN_EC_LOG_SIZE];
+
+    /* counters */
+    uint32_t requestCount;
+    uint32_t configWrites;
+
+    /* physical memory, owned by the host */
+    uint8_t* phys;
+    uint32_t physSize;
+    VnMapping mappings[VN_MAX_MAPPINGS];
+} VnMachine;
+
+/* Power-on state: second chipset, EC idle, no faults, physical memory filled with its pattern. */
+void vn_init(VnMachine* m, uint8_t* physMemory, uint32_t physSize);
+
+/* Changes one setting; 1 if key and value are valid, else 0 (nothing changed). */
+int vn_configure(VnMachine* m, uint32_t key, uint32_t value);
+
+void vn_snapshot(const VnMachine* m, VnSnapshot* out);
+
+/* Port access of width 1, 2 or 4. 1 on success; 0 for a bad width or an injected fault. */
+int vn_port_read(VnMachine* m, uint32_t agent, uint32_t port, uint32_t width, uint32_t* value);
+int vn_port_write(VnMachine* m, uint32_t agent, uint32_t port, uint32_t width, uint32_t value);
+
+/* PCI configuration access (bus < 256, device < 32, function < 8, offset + length <= 256).
+ * Absent functions read as 0xFF bytes and ignore writes. 1 on success, 0 if out of range. */
+int vn_pci_read(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
+                uint32_t offset, uint8_t* data, uint32_t length);
+int vn_pci_write(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
+                 uint32_t offset, const uint8_t* data, uint32_t length);
+
+/* Physical mappings: the host maps the memory; the core checks ranges and keeps the records.
+ * vn_map_check: 1 if [phys, phys+length) lies inside the physical window (length 0 means one 4 KiB page,
+ * written back through *length). vn_map_add: 1 if recorded (table not full). vn_map_remove: 1 if the
+ * agent had a mapping at that linear address; the record is then dropped. */
+int vn_map_check(const VnMachine* m, uint32_t phys, uint32_t* length);
+int vn_map_add(VnMachine* m, uint32_t agent, uint32_t linear, uint32_t phys, uint32_t length);
+int vn_map_remove(VnMachine* m, uint32_t agent, uint32_t linear);
+
+/* Driver-level faults: 1 if a request with this code is to be rejected now (consumes the count). */
+int vn_take_request_fault(VnMachine* m, uint32_t code);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
