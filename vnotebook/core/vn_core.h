@@ -9,6 +9,55 @@
  * driver) so the EC can tell interleaved exchanges apart.
  *
  * Usable from C and C++.
+ *
+ * Behaviour the core defines (where real hardware leaves a choice):
+ *
+ * Ports (16-bit I/O space; a port number above 0xFFFF is unclaimed):
+ * - An access covers the bytes port .. port + width - 1, little-endian.
+ * - VN_SCRATCH block 0x300..0x3FF is plain memory (power-on 0). Bytes of an
+ *   access that fall outside the block behave as unclaimed.
+ * - Unclaimed bytes read 0xFF; writes to them are dropped (LPC bus).
+ * - EC ports (EC base + 1 = index high, + 2 = index low, + 3 = data, EC base
+ *   0xE02C on the first chipset, 0xFF2C on the second) reach the EC only with
+ *   width 1 and while the bridge's decode window is open; otherwise (wider
+ *   access, window closed, no chipset) they are unclaimed.
+ * - The index ports are latches that read back what was written (power-on
+ *   0xF4 / 0x32). With VN_CFG_INDEX_STUCK_ADDR set, they read that address
+ *   whatever is written, and the data port uses that address too.
+ * - The data port reads/writes the EC register at the latched address: flag,
+ *   command and data register; every other EC address reads 0, writes ignored.
+ *
+ * PCI functions present: the selected chipset's LPC bridge (none with
+ * VN_CHIPSET_NONE) and the test function. Bridge registers (power-on value):
+ * - first chipset, 0/0x14/3, vendor 0x1002 device 0x439D: decode base 0x64
+ *   (16 bit, 0x0000), decode control 0x48 (8 bit, 0xA2); window open when the
+ *   base is 0xE02C and (control & 0x05) == 0x05.
+ * - second chipset, 0/0x1F/0, vendor 0x8086 device 0x2919: decode register
+ *   0x84 (16 bit, 0x0000), bits 7..4 always read 0 (0xFF21 reads 0xFF01);
+ *   window open when it reads 0xFF01.
+ * - Everything else in a bridge, and 0x00..0x3F of the test function, is
+ *   read-only. VN_CFG_DECODE_STUCK ignores writes to the decode registers.
+ *
+ * EC handshake (see spec Part 1.5): the host writes flag READY (2), a byte to
+ * CMD or DATA, then flag POSTED (1), and polls the flag. The EC answers a
+ * post on a flag read: the first VN_CFG_EC_ANSWER_POLLS reads after the post
+ * still show 1, the next one finds the post answered and shows 2, unless the
+ * answer budget is used up (then the flag stays 1 until the host writes it).
+ * Answering a post with a byte written since the last READY takes that byte
+ * (the firmware below); answering a post without one is a receive
+ * acknowledgement: DATA is loaded with the next reply byte (0 when there is
+ * none). The host writing flag READY forgets an unanswered byte; writing
+ * FREE (0) ends the exchange. A CMD/DATA write while the flag is not READY
+ * counts a violation but is still latched and taken when posted.
+ *
+ * Firmware: each byte taken goes into the log. A command byte starts an
+ * exchange (owned by the agent that wrote it) that lasts until flag 0.
+ * 0x59 takes one data byte (0x60..0x63 change the state; other values and
+ * further data bytes are logged only). 0x58 takes no data and replies with
+ * (stickyMode, fnDown): the first in DATA as soon as the command is taken,
+ * the next on each receive acknowledgement, then 0. Any other command is
+ * logged only: its data bytes are logged with no effect and it has no reply.
+ * Data bytes outside an exchange are logged with no effect.
  */
 #ifndef VN_CORE_H
 #define VN_CORE_H
@@ -28,16 +77,18 @@ enum VnChipset {
 
 /* Settings that vn_configure() accepts (key, value). */
 enum VnConfigKey {
-    VN_CFG_CHIPSET = 1,            /* VnChipset */
+    VN_CFG_CHIPSET = 1,            /* VnChipset (0..2); also resets both bridges to their power-on registers */
     VN_CFG_EC_ANSWER_POLLS = 2,    /* flag reads before the EC answers a posted byte; 0 = at once */
-    VN_CFG_EC_ANSWER_BUDGET = 3,   /* handshakes the EC answers before falling silent; VN_UNLIMITED = all */
-    VN_CFG_INDEX_STUCK_ADDR = 4,   /* index ports read this address whatever is written; 0 = normal */
-    VN_CFG_DECODE_STUCK = 5,       /* 1: the bridge ignores writes to its decode registers */
-    VN_CFG_FAIL_PORT = 6,          /* accesses to this port fail; VN_NO_PORT = none */
-    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct */
+    VN_CFG_EC_ANSWER_BUDGET = 3,   /* handshakes (bytes taken and receive acknowledgements) the EC answers,
+                                      counted from this setting, before falling silent; VN_UNLIMITED = all */
+    VN_CFG_INDEX_STUCK_ADDR = 4,   /* 0..0xFFFF: index ports read this address whatever is written; 0 = normal */
+    VN_CFG_DECODE_STUCK = 5,       /* 0 or 1; 1: the bridge ignores writes to its decode registers */
+    VN_CFG_FAIL_PORT = 6,          /* 0..0xFFFF or VN_NO_PORT (none): an access (any width) whose first
+                                      port is this one fails (result 0) and changes nothing */
+    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct; any value */
     VN_CFG_FAIL_CODE = 8,          /* control code the driver rejects; 0 = none */
     VN_CFG_FAIL_CODE_COUNT = 9,    /* how many requests of that code fail; VN_UNLIMITED = all */
-    VN_CFG_CLEAR_LOG = 10          /* value ignored: clears the EC byte log, violations and counters */
+    VN_CFG_CLEAR_LOG = 10          /* value ignored: clears the EC byte log, violations, requestCount, configWrites */
 };
 
 #define VN_UNLIMITED 0xFFFFFFFFu
@@ -100,7 +151,8 @@ typedef struct VnSnapshot {
     uint32_t ecLogCount;        /* bytes accepted in total (the log keeps the last VN_EC_LOG_SIZE) */
     VnEcLogEntry ecLog[VN_EC_LOG_SIZE];
     uint32_t requestCount;      /* device requests of the twelve public codes, counted by the host */
-    uint32_t configWrites;      /* PCI configuration writes to the bridge */
+    uint32_t configWrites;      /* vn_pci_write calls (length > 0) addressed to either bridge's
+                                   location, present or not */
     uint32_t mappings;          /* live physical mappings */
 } VnSnapshot;
 
@@ -155,7 +207,7 @@ typedef struct VnMachine {
     uint32_t ecLogCount;
     VnEcLogEntry ecLog[VN_EC_LOG_SIZE];
 
-    /* counters */
+    /* counters; the host increments requestCount itself (it is not private) */
     uint32_t requestCount;
     uint32_t configWrites;
 
@@ -163,9 +215,14 @@ typedef struct VnMachine {
     uint8_t* phys;
     uint32_t physSize;
     VnMapping mappings[VN_MAX_MAPPINGS];
+
+    /* added by the core (private) */
+    uint32_t pendingAgent;    /* agent that wrote the pending byte */
 } VnMachine;
 
-/* Power-on state: second chipset, EC idle, no faults, physical memory filled with its pattern. */
+/* Power-on state: second chipset, EC idle, no faults, physical memory filled with its pattern:
+ * bytes 0..3 are "_VN_", byte i >= 4 is (uint8_t)(i * 7 + 1). physSize is capped at VN_PHYS_SIZE
+ * (0 if physMemory is null); the memory stands at VN_PHYS_BASE. */
 void vn_init(VnMachine* m, uint8_t* physMemory, uint32_t physSize);
 
 /* Changes one setting; 1 if key and value are valid, else 0 (nothing changed). */
@@ -173,26 +230,29 @@ int vn_configure(VnMachine* m, uint32_t key, uint32_t value);
 
 void vn_snapshot(const VnMachine* m, VnSnapshot* out);
 
-/* Port access of width 1, 2 or 4. 1 on success; 0 for a bad width or an injected fault. */
+/* Port access of width 1, 2 or 4 (see the top of this file). 1 on success; 0 for a bad width, a null
+ * value pointer or an injected fault (VN_CFG_FAIL_PORT). A read stores a value of width bytes. */
 int vn_port_read(VnMachine* m, uint32_t agent, uint32_t port, uint32_t width, uint32_t* value);
 int vn_port_write(VnMachine* m, uint32_t agent, uint32_t port, uint32_t width, uint32_t value);
 
 /* PCI configuration access (bus < 256, device < 32, function < 8, offset + length <= 256).
- * Absent functions read as 0xFF bytes and ignore writes. 1 on success, 0 if out of range. */
+ * Absent functions read as 0xFF bytes and ignore writes. 1 on success, 0 if out of range (or data is
+ * null with length > 0). Length 0 is a valid no-op. */
 int vn_pci_read(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
                 uint32_t offset, uint8_t* data, uint32_t length);
 int vn_pci_write(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
                  uint32_t offset, const uint8_t* data, uint32_t length);
 
 /* Physical mappings: the host maps the memory; the core checks ranges and keeps the records.
- * vn_map_check: 1 if [phys, phys+length) lies inside the physical window (length 0 means one 4 KiB page,
- * written back through *length). vn_map_add: 1 if recorded (table not full). vn_map_remove: 1 if the
+ * vn_map_check: 1 if [phys, phys+length) lies inside the physical window [VN_PHYS_BASE, VN_PHYS_BASE +
+ * physSize) (length 0 means one 4 KiB page, written back through *length). vn_map_add: 1 if recorded (table not full). vn_map_remove: 1 if the
  * agent had a mapping at that linear address; the record is then dropped. */
 int vn_map_check(const VnMachine* m, uint32_t phys, uint32_t* length);
 int vn_map_add(VnMachine* m, uint32_t agent, uint32_t linear, uint32_t phys, uint32_t length);
 int vn_map_remove(VnMachine* m, uint32_t agent, uint32_t linear);
 
-/* Driver-level faults: 1 if a request with this code is to be rejected now (consumes the count). */
+/* Driver-level faults: 1 if code is the nonzero VN_CFG_FAIL_CODE and its count is not used up; a finite
+ * count (VN_CFG_FAIL_CODE_COUNT, power-on VN_UNLIMITED) is then decremented. */
 int vn_take_request_fault(VnMachine* m, uint32_t code);
 
 #ifdef __cplusplus
