@@ -38,7 +38,7 @@
  * - Everything else in a bridge, and 0x00..0x3F of the test function, is
  *   read-only. VN_CFG_DECODE_STUCK ignores writes to the decode registers.
  *
- * EC handshake (see spec Part 1.5): the host writes flag READY (2), a byte to
+ * EC handshake, as the host runs it: the host writes flag READY (2), a byte to
  * CMD or DATA, then flag POSTED (1), and polls the flag. The EC answers a
  * post on a flag read: the first VN_CFG_EC_ANSWER_POLLS reads after the post
  * still show 1, the next one finds the post answered and shows 2, unless the

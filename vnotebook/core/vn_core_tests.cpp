@@ -1,5 +1,5 @@
 // Native unit tests of the emulator core. The Host helper drives the EC the
-// way the Latchwire library does (spec Parts 1.5 and 1.7), port by port.
+// way the Latchwire library does, port by port.
 #include "vn_core.h"
 
 #include <gtest/gtest.h>

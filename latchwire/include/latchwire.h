@@ -1,0 +1,42 @@
+/*
+ * Latchwire: raw hardware access through the Latchwire kernel driver.
+ *
+ * Flat C exports, undecorated, C calling convention. Every export returns 1
+ * for success and 0 for failure, and writes time-stamped trace lines to the
+ * debugger output when something fails.
+ */
+#ifndef LATCHWIRE_H
+#define LATCHWIRE_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Port I/O: Data receives the value read. */
+int IO_Port_Read_UCHAR(ULONG Port, UCHAR* Data);
+int IO_Port_Write_UCHAR(ULONG Port, UCHAR Data);
+int IO_Port_Read_USHORT(ULONG Port, USHORT* Data);
+int IO_Port_Write_USHORT(ULONG Port, USHORT Data);
+int IO_Port_Read_ULONG(ULONG Port, ULONG* Data);
+int IO_Port_Write_ULONG(ULONG Port, ULONG Data);
+
+/* PCI configuration space: Length bytes from Offset, into or out of Data. */
+int PCI_DeviceReceiveCOMM(ULONG Enable, ULONG Bus, ULONG Device, ULONG Function, ULONG Offset, UCHAR* Data,
+                          ULONG Length);
+int PCI_DeviceWriteCOMM(ULONG Enable, ULONG Bus, ULONG Device, ULONG Function, ULONG Offset, UCHAR* Data,
+                        ULONG Length);
+
+/* 1 if the function's vendor ID equals the low 16 bits of VendorId. */
+int Chk_PCI_Dev_Manufacturer(ULONG Bus, ULONG Device, ULONG Function, ULONG VendorId);
+
+/* Physical memory: map PhysAddr into this process (Length is the driver's second word), and release it. */
+int Phy_Mapp_Lin(ULONG PhysAddr, ULONG Length, ULONG* LinearAddr);
+int UnMapp_LinADD(ULONG LinearAddr);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

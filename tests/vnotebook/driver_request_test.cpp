@@ -1,0 +1,162 @@
+// The simulation driver refuses malformed requests with a failure result,
+// never crashes, and never writes outside what a request designates.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "latchwire_device.h"
+#include "driver_environment.h"
+
+using testsupport::VirtualNotebook;
+
+namespace {
+
+const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
+
+uint32_t AddressOf(const void* p)
+{
+    return static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(p));
+}
+
+class DriverRequests : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        device_ = CreateFileA(LATCHWIRE_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, device_);
+    }
+    void TearDown() override
+    {
+        CloseHandle(device_);
+        // Whatever was sent, the driver still serves well-formed requests.
+        UCHAR value = 0x3C;
+        PortIoRequest write{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
+        EXPECT_TRUE(Send(IOCTL_WRITE_PORT_UCHAR, &write, sizeof write));
+    }
+
+    static bool Send(DWORD code, void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0,
+                     DWORD* returned = nullptr)
+    {
+        HANDLE device = CreateFileA(LATCHWIRE_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
+        DWORD count = 0;
+        BOOL ok = DeviceIoControl(device, code, in, inSize, out, outSize, &count, nullptr);
+        CloseHandle(device);
+        if (returned) *returned = count;
+        return ok != 0;
+    }
+
+    bool SendOnOpenDevice(DWORD code, void* in, DWORD inSize, void* out = nullptr, DWORD outSize = 0)
+    {
+        DWORD count = 0;
+        return DeviceIoControl(device_, code, in, inSize, out, outSize, &count, nullptr) != 0;
+    }
+
+    HANDLE device_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(DriverRequests, WrongInputSizesAreRefused)
+{
+    UCHAR value = 0;
+    unsigned char record[32] = {};
+    PortIoRequest port{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
+    std::memcpy(record, &port, sizeof port);
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, record, 4));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, record, 12));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, nullptr, 0));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, record, 24));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_UNMAP_LINEAR, record, 8));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_MAP_PHYSICAL, record, 8)) << "the mapping needs its output word";
+    EXPECT_EQ(0u, VirtualNotebook::State().mappings);
+}
+
+TEST_F(DriverRequests, OutputBufferWhereNoneBelongsIsRefused)
+{
+    UCHAR value = 0;
+    PortIoRequest port{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
+    ULONG out = 0;
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &port, sizeof port, &out, sizeof out));
+    PhysMapRequest map{VN_PHYS_BASE, 0x100};
+    ULONG big[2] = {0, 0};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_MAP_PHYSICAL, &map, sizeof map, big, sizeof big));
+}
+
+TEST_F(DriverRequests, UnknownCodesAreRefused)
+{
+    unsigned char record[8] = {};
+    EXPECT_FALSE(SendOnOpenDevice(LATCHWIRE_CTL_CODE(0x7FF, 2), record, sizeof record));
+    EXPECT_FALSE(SendOnOpenDevice(LATCHWIRE_CTL_CODE(0x80C, 2), record, sizeof record));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR | 1, record, sizeof record)) << "other transfer method";
+}
+
+TEST_F(DriverRequests, DataPointersToUnusableMemoryFailWithoutHarm)
+{
+    PortIoRequest toNull{VN_SCRATCH_PORT_FIRST, 0};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_ULONG, &toNull, sizeof toNull));
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_WRITE_PORT_ULONG, &toNull, sizeof toNull));
+
+    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
+    PortIoRequest toReadOnly{VN_SCRATCH_PORT_FIRST, AddressOf(page)};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_ULONG, &toReadOnly, sizeof toReadOnly));
+    VirtualFree(page, 0, MEM_RELEASE);
+
+    PciConfigRequest pci{1, 0, VN_TEST_PCI_DEVICE, 0, 0, 0x10, 4};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pci, sizeof pci));
+}
+
+TEST_F(DriverRequests, PciRangesBeyondTheFunctionAreRefused)
+{
+    unsigned char buffer[512];
+    std::memset(buffer, 0xCC, sizeof buffer);
+    PciConfigRequest tooLong{1, 0, VN_TEST_PCI_DEVICE, 0, 0, AddressOf(buffer), 300};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &tooLong, sizeof tooLong));
+    PciConfigRequest pastEnd{1, 0, VN_TEST_PCI_DEVICE, 0, 0xFF, AddressOf(buffer), 2};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pastEnd, sizeof pastEnd));
+    PciConfigRequest badDevice{1, 0, 32, 0, 0, AddressOf(buffer), 2};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_WRITE, &badDevice, sizeof badDevice));
+    for (unsigned char b : buffer) ASSERT_EQ(0xCC, b);
+}
+
+TEST_F(DriverRequests, ReadsFillExactlyTheDesignatedBytes)
+{
+    unsigned char buffer[16];
+    std::memset(buffer, 0xCC, sizeof buffer);
+    PciConfigRequest read{1, 0, VN_TEST_PCI_DEVICE, 0, 0, AddressOf(buffer + 4), 3};
+    ASSERT_TRUE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &read, sizeof read));
+    EXPECT_EQ(0xCC, buffer[3]);
+    EXPECT_EQ(VN_TEST_PCI_VENDOR & 0xFF, buffer[4]);
+    EXPECT_EQ(VN_TEST_PCI_VENDOR >> 8, buffer[5]);
+    EXPECT_EQ(VN_TEST_PCI_DEVICEID & 0xFF, buffer[6]);
+    EXPECT_EQ(0xCC, buffer[7]);
+}
+
+TEST_F(DriverRequests, UnmapOfAnotherAddressIsRefused)
+{
+    PhysMapRequest map{VN_PHYS_BASE, 0x100};
+    ULONG linear = 0;
+    DWORD returned = 0;
+    ASSERT_TRUE(Send(IOCTL_MAP_PHYSICAL, &map, sizeof map, &linear, sizeof linear, &returned));
+    EXPECT_EQ(4u, returned);
+    UnmapRequest wrong{linear + 0x1000};
+    EXPECT_FALSE(SendOnOpenDevice(IOCTL_UNMAP_LINEAR, &wrong, sizeof wrong));
+    EXPECT_EQ(1u, VirtualNotebook::State().mappings);
+    UnmapRequest right{linear};
+    EXPECT_TRUE(SendOnOpenDevice(IOCTL_UNMAP_LINEAR, &right, sizeof right));
+    EXPECT_EQ(0u, VirtualNotebook::State().mappings);
+}
+
+TEST_F(DriverRequests, PublicRequestsAreCounted)
+{
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CLEAR_LOG, 0));
+    UCHAR value = 0;
+    PortIoRequest port{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
+    ASSERT_TRUE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &port, sizeof port));
+    ASSERT_TRUE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &port, sizeof port));
+    EXPECT_EQ(2u, VirtualNotebook::State().requestCount);
+}
+
+}  // namespace
