@@ -16,11 +16,16 @@ set_tests_properties(wine_prefix_create PROPERTIES FIXTURES_SETUP wine_prefix
 set_tests_properties(wine_prefix_shutdown PROPERTIES FIXTURES_CLEANUP wine_prefix
                      ENVIRONMENT "WINEPREFIX=${WINE_PREFIX_DIR}")
 
-# add_wine_test(name COMMAND exe args... [NEEDS_DRIVER]) : a test run under Wine.
+# add_wine_test(name COMMAND program args... [NEEDS_DRIVER]) : a test run under Wine;
+# program is a target name or a path (generator expressions allowed).
 # NEEDS_DRIVER tests share the virtual notebook's driver and run one at a time.
 function(add_wine_test name)
   cmake_parse_arguments(WT "NEEDS_DRIVER" "" "COMMAND" ${ARGN})
-  add_test(NAME ${name} COMMAND ${WT_COMMAND})
+  list(POP_FRONT WT_COMMAND program)
+  if(TARGET ${program})
+    set(program $<TARGET_FILE:${program}>)
+  endif()
+  add_test(NAME ${name} COMMAND ${WINE_RUN} ${program} ${WT_COMMAND})
   set(props FIXTURES_REQUIRED wine_prefix ENVIRONMENT "WINEPREFIX=${WINE_PREFIX_DIR}" TIMEOUT 600)
   if(WT_NEEDS_DRIVER)
     list(APPEND props RESOURCE_LOCK vnotebook_driver)

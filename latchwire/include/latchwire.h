@@ -35,6 +35,17 @@ int Chk_PCI_Dev_Manufacturer(ULONG Bus, ULONG Device, ULONG Function, ULONG Vend
 int Phy_Mapp_Lin(ULONG PhysAddr, ULONG Length, ULONG* LinearAddr);
 int UnMapp_LinADD(ULONG LinearAddr);
 
+/* EC index mode: one mailbox exchange of a command byte and Count data bytes
+ * (and, for the receive, ReceiveCount bytes back), serialised across processes. */
+int EC_IndexMode_WriteCOMM(int Command, int Count, UCHAR* Data);
+int EC_IndexMode_ReceiveCOMM(int Command, int Count, UCHAR* Data, int ReceiveCount, UCHAR* ReceiveBuffer);
+
+/* Sticky-key commands: non-zero on success. */
+int Enable_StickyKey(void);
+int Disable_StickyKey(void);
+int FnKeyDown(void);
+int FnKeyUP(void);
+
 #ifdef __cplusplus
 }
 #endif

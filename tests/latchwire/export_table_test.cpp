@@ -33,7 +33,9 @@ TEST(ExportTable, HoldsExactlyTheLibrarysNames)
     std::vector<std::string> expected = {
         "Chk_PCI_Dev_Manufacturer", "IO_Port_Read_UCHAR",   "IO_Port_Read_ULONG",  "IO_Port_Read_USHORT",
         "IO_Port_Write_UCHAR",      "IO_Port_Write_ULONG",  "IO_Port_Write_USHORT", "PCI_DeviceReceiveCOMM",
-        "PCI_DeviceWriteCOMM",      "Phy_Mapp_Lin",         "UnMapp_LinADD",
+        "PCI_DeviceWriteCOMM",      "Phy_Mapp_Lin",         "UnMapp_LinADD",        "EC_IndexMode_WriteCOMM",
+        "EC_IndexMode_ReceiveCOMM", "Enable_StickyKey",     "Disable_StickyKey",   "FnKeyDown",
+        "FnKeyUP",
     };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, ExportedNames(library));

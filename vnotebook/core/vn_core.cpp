@@ -4,6 +4,7 @@
  * no loops that the compiler could turn into memset/memcpy calls.
  */
 #include "vn_core.h"
+#include "ec_hardware.h"
 
 #include <stddef.h>
 
@@ -15,15 +16,15 @@
 namespace {
 
 /* LPC bridges */
-const uint32_t kFirstDevice = 0x14, kFirstFunction = 3;
-const uint32_t kSecondDevice = 0x1F, kSecondFunction = 0;
-const uint32_t kFirstDecodeBase = 0x64;    /* 16 bit */
-const uint32_t kFirstDecodeControl = 0x48; /* 8 bit */
-const uint32_t kSecondDecode = 0x84;       /* 16 bit, bits 7..4 read 0 */
+const uint32_t kFirstDevice = FIRST_CHIPSET_DEVICE, kFirstFunction = FIRST_CHIPSET_FUNCTION;
+const uint32_t kSecondDevice = SECOND_CHIPSET_DEVICE, kSecondFunction = SECOND_CHIPSET_FUNCTION;
+const uint32_t kFirstDecodeBase = FIRST_CHIPSET_DECODE_BASE;    /* 16 bit */
+const uint32_t kFirstDecodeControl = FIRST_CHIPSET_DECODE_CTL;  /* 8 bit */
+const uint32_t kSecondDecode = SECOND_CHIPSET_DECODE_BASE;      /* 16 bit, bits 7..4 read 0 */
 const uint8_t kFirstControlPowerOn = 0xA2;
-const uint32_t kFirstEcBase = 0xE02C;
-const uint32_t kSecondEcBase = 0xFF2C;
-const uint32_t kSecondOpenValue = 0xFF01;
+const uint32_t kFirstEcBase = FIRST_CHIPSET_INDEX_BASE;
+const uint32_t kSecondEcBase = SECOND_CHIPSET_INDEX_BASE;
+const uint32_t kSecondOpenValue = SECOND_CHIPSET_OPEN_VALUE;
 const uint32_t kPageSize = 0x1000;
 
 enum PciKind { PCI_ABSENT, PCI_FIRST_BRIDGE, PCI_SECOND_BRIDGE, PCI_TEST };
@@ -54,9 +55,9 @@ void bridgeHeader(uint8_t* regs, uint32_t vendor, uint32_t device) {
 }
 
 void resetBridges(VnMachine* m) {
-    bridgeHeader(m->firstBridge, 0x1002, 0x439D);
+    bridgeHeader(m->firstBridge, FIRST_CHIPSET_VENDOR, 0x439D);
     m->firstBridge[kFirstDecodeControl] = kFirstControlPowerOn;
-    bridgeHeader(m->secondBridge, 0x8086, 0x2919);
+    bridgeHeader(m->secondBridge, SECOND_CHIPSET_VENDOR, 0x2919);
 }
 
 int windowOpen(const VnMachine* m) {

@@ -64,6 +64,8 @@
 
 #include <stdint.h>
 
+#include "ec_hardware.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -94,22 +96,20 @@ enum VnConfigKey {
 #define VN_UNLIMITED 0xFFFFFFFFu
 #define VN_NO_PORT   0xFFFFFFFFu
 
-/* EC addresses and handshake values, as the host sees them. */
-#define VN_EC_FLAG_REG     0xFBFCu
-#define VN_EC_CMD_REG      0xFBFDu
-#define VN_EC_DATA_REG     0xFBFEu
-#define VN_EC_IDLE_ADDR    0xF432u
-#define VN_EC_FLAG_FREE    0u
-#define VN_EC_FLAG_POSTED  1u
-#define VN_EC_FLAG_READY   2u
-
-/* EC firmware commands. */
-#define VN_EC_CMD_STICKY        0x59u /* one data byte: 0x60..0x63 */
-#define VN_EC_STICKY_ON         0x60u
-#define VN_EC_STICKY_OFF        0x61u
-#define VN_EC_FN_DOWN           0x62u
-#define VN_EC_FN_UP             0x63u
-#define VN_EC_CMD_QUERY_STATE   0x58u /* no data; answers two bytes: sticky mode, Fn down */
+/* EC addresses, handshake values and firmware commands, as the host sees them. */
+#define VN_EC_FLAG_REG     EC_FLAG_REG
+#define VN_EC_CMD_REG      EC_CMD_REG
+#define VN_EC_DATA_REG     EC_DATA_REG
+#define VN_EC_IDLE_ADDR    EC_DEFAULT_ADDR
+#define VN_EC_FLAG_FREE    FLAG_FREE
+#define VN_EC_FLAG_POSTED  FLAG_POSTED
+#define VN_EC_FLAG_READY   FLAG_READY
+#define VN_EC_CMD_STICKY   STICKY_CMD          /* one data byte: 0x60..0x63 */
+#define VN_EC_STICKY_ON    STICKY_DATA_ON
+#define VN_EC_STICKY_OFF   STICKY_DATA_OFF
+#define VN_EC_FN_DOWN      STICKY_DATA_FN_DOWN
+#define VN_EC_FN_UP        STICKY_DATA_FN_UP
+#define VN_EC_CMD_QUERY_STATE 0x58u /* no data; answers two bytes: sticky mode, Fn down */
 
 /* Scratch port block that behaves like memory at every width. */
 #define VN_SCRATCH_PORT_FIRST 0x0300u
