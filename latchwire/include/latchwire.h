@@ -35,6 +35,16 @@ int Chk_PCI_Dev_Manufacturer(ULONG Bus, ULONG Device, ULONG Function, ULONG Vend
 int Phy_Mapp_Lin(ULONG PhysAddr, ULONG Length, ULONG* LinearAddr);
 int UnMapp_LinADD(ULONG LinearAddr);
 
+/* EC mailbox carried by the driver: the fields' meaning is the driver's. */
+int EC_IO_ReceiveCOMM(UCHAR Param1, UCHAR Param2, UCHAR Param3, ULONG Param4, ULONG Param5, ULONG Param6,
+                      ULONG Param7);
+int EC_IO_SendCOMM(UCHAR Param1, UCHAR Param2, UCHAR Param3, ULONG Param4, ULONG Param5);
+
+/* Driver service: install (create, start, switch to system start) where it is
+ * missing, and stop and delete. */
+int Check_Driver(const char* ServiceName, const char* DriverPath);
+int UnloadDriver(const char* ServiceName);
+
 /* EC index mode: one mailbox exchange of a command byte and Count data bytes
  * (and, for the receive, ReceiveCount bytes back), serialised across processes. */
 int EC_IndexMode_WriteCOMM(int Command, int Count, UCHAR* Data);

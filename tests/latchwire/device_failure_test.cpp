@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ec_hardware.h"
 #include "import_hook.h"
 #include "latchwire.h"
 #include "latchwire_device.h"
@@ -53,6 +54,11 @@ std::vector<DeviceExport> AllDeviceExports()
         {"Phy_Mapp_Lin", IOCTL_MAP_PHYSICAL,
          [](UCHAR* v) { return Phy_Mapp_Lin(VN_PHYS_BASE, 0x100, reinterpret_cast<ULONG*>(v)); }},
         {"UnMapp_LinADD", IOCTL_UNMAP_LINEAR, [](UCHAR*) { return UnMapp_LinADD(0x12340000); }},
+        {"EC_IO_SendCOMM", IOCTL_EC_IO_SEND, [](UCHAR*) { return EC_IO_SendCOMM(STICKY_CMD, 1, STICKY_DATA_ON, 0, 0); }},
+        {"EC_IO_ReceiveCOMM", IOCTL_EC_IO_RECEIVE,
+         [](UCHAR* v) {
+             return EC_IO_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, 0, 0, 2, static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(v)), 8);
+         }},
     };
 }
 

@@ -26,7 +26,7 @@ std::vector<std::string> ExportedNames(HMODULE module)
     return result;
 }
 
-TEST(ExportTable, HoldsExactlyTheLibrarysNames)
+TEST(ExportTable, HoldsExactlyTheLibrarysTwentyOneNames)
 {
     HMODULE library = LoadLibraryA("Latchwire.dll");
     ASSERT_NE(nullptr, library);
@@ -35,8 +35,10 @@ TEST(ExportTable, HoldsExactlyTheLibrarysNames)
         "IO_Port_Write_UCHAR",      "IO_Port_Write_ULONG",  "IO_Port_Write_USHORT", "PCI_DeviceReceiveCOMM",
         "PCI_DeviceWriteCOMM",      "Phy_Mapp_Lin",         "UnMapp_LinADD",        "EC_IndexMode_WriteCOMM",
         "EC_IndexMode_ReceiveCOMM", "Enable_StickyKey",     "Disable_StickyKey",   "FnKeyDown",
-        "FnKeyUP",
+        "FnKeyUP",                  "EC_IO_ReceiveCOMM",    "EC_IO_SendCOMM",      "Check_Driver",
+        "UnloadDriver",
     };
+    ASSERT_EQ(21u, expected.size());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, ExportedNames(library));
     FreeLibrary(library);

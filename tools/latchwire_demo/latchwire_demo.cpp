@@ -1,6 +1,7 @@
-// Demonstration on the virtual notebook: installs its driver, makes raw
-// hardware calls through Latchwire.dll, and prints each result with the trace
-// lines the library wrote, as a debug-output viewer would show them.
+// Demonstration on the virtual notebook: installs its driver with
+// Check_Driver, makes raw hardware, sticky-key and mailbox calls through
+// Latchwire.dll, removes the driver with UnloadDriver, and prints each result
+// with the trace lines the library wrote, as a debug-output viewer shows them.
 #include <cstdio>
 #include <string>
 
@@ -79,6 +80,33 @@ void MemoryCalls()
     if (ok) Show("UnMapp_LinADD(linear)", UnMapp_LinADD(linear));
 }
 
+void StickyKeyCalls()
+{
+    std::printf("\n-- sticky-key commands (one EC index-mode exchange each) --\n");
+    Show("Enable_StickyKey()", Enable_StickyKey());
+    Show("FnKeyDown()", FnKeyDown());
+    VnSnapshot s = VirtualNotebook::State();
+    std::printf("    EC: sticky mode %s, Fn %s, %u device calls so far\n", s.stickyMode ? "on" : "off",
+                s.fnDown ? "down" : "up", s.requestCount);
+    Show("FnKeyUP()", FnKeyUP());
+    Show("Disable_StickyKey()", Disable_StickyKey());
+    s = VirtualNotebook::State();
+    std::printf("    EC: sticky mode %s, Fn %s\n", s.stickyMode ? "on" : "off", s.fnDown ? "down" : "up");
+}
+
+void MailboxCalls()
+{
+    std::printf("\n-- EC mailbox through the driver --\n");
+    Show("EC_IO_SendCOMM(0x59, 1, 0x60, 0, 0)", EC_IO_SendCOMM(0x59, 1, 0x60, 0, 0));
+    UCHAR reply[2] = {0, 0};
+    int ok = EC_IO_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, 0, 0, 2,
+                               static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(reply)), sizeof reply);
+    char detail[64];
+    std::snprintf(detail, sizeof detail, "   sticky mode %u, Fn %u", reply[0], reply[1]);
+    Show("EC_IO_ReceiveCOMM(0x58, 0, 0, 0, 2, &reply, 2)", ok, detail);
+    Show("Disable_StickyKey()", Disable_StickyKey());
+}
+
 }  // namespace
 
 int main()
@@ -86,22 +114,24 @@ int main()
     debugoutput::TraceCapture trace;
     g_trace = &trace;
 
-    std::printf("Installing the virtual notebook's driver (service \"%s\", %s)\n", vnotebook::kDriverServiceName,
-                vnotebook::DriverFilePath().c_str());
-    if (!VirtualNotebook::Install()) {
-        std::fprintf(stderr, "cannot install the driver\n");
-        return 1;
-    }
+    const std::string driverPath = vnotebook::DriverFilePath();
+    std::printf("Virtual notebook driver: service \"%s\", file %s\n\n", vnotebook::kDriverServiceName,
+                driverPath.c_str());
+    int installed = Check_Driver(vnotebook::kDriverServiceName, driverPath.c_str());
+    Show("Check_Driver(\"Latchwire\", path)", installed);
+    if (!installed) return 1;
     PortCalls();
     PciCalls();
     MemoryCalls();
+    StickyKeyCalls();
+    MailboxCalls();
 
     std::printf("\n-- the same port read with the driver stopped --\n");
     VirtualNotebook::Stop();
     UCHAR byte = 0xEE;
     Show("IO_Port_Read_UCHAR(0x300, &byte)", IO_Port_Read_UCHAR(0x300, &byte), Hex(byte));
 
-    VirtualNotebook::Remove();
-    std::printf("\nDriver removed.\n");
+    std::printf("\n-- removing the driver's service --\n");
+    Show("UnloadDriver(\"Latchwire\")", UnloadDriver(vnotebook::kDriverServiceName));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "vnotebook_client.h"
 
+#include "latchwire.h"
+
 #include <stdexcept>
 
 namespace vnotebook {
@@ -46,16 +48,8 @@ std::string DriverFilePath()
 
 bool VirtualNotebook::Install()
 {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!manager) return false;
-    SC_HANDLE service = CreateServiceA(manager, kDriverServiceName, kDriverServiceName, SERVICE_ALL_ACCESS,
-                                       SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                       DriverFilePath().c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
-    DWORD error = service ? ERROR_SUCCESS : GetLastError();
-    CloseServiceHandle(manager);
-    if (service) CloseServiceHandle(service);
-    if (!service && error != ERROR_SERVICE_EXISTS) return false;
-    return Start();
+    if (!Check_Driver(kDriverServiceName, DriverFilePath().c_str())) return false;
+    return IsRunning() || Start();  // an installed service is accepted as found, maybe stopped
 }
 
 bool VirtualNotebook::Start()
@@ -77,11 +71,7 @@ bool VirtualNotebook::Stop()
 
 bool VirtualNotebook::Remove()
 {
-    ServiceHandles h;
-    if (!OpenDriverService(h)) return false;
-    SERVICE_STATUS status;
-    ControlService(h.service, SERVICE_CONTROL_STOP, &status);
-    return DeleteService(h.service) != 0;
+    return UnloadDriver(kDriverServiceName) != 0;
 }
 
 bool VirtualNotebook::IsRunning()

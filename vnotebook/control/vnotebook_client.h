@@ -20,10 +20,10 @@ std::string DriverFilePath();
 class VirtualNotebook {
 public:
     // Service control (the driver itself is loaded by the service manager).
-    static bool Install();     // create (demand start) and start
+    static bool Install();     // Check_Driver, and a start if the service was found stopped
     static bool Start();
     static bool Stop();
-    static bool Remove();      // stop, then delete
+    static bool Remove();      // UnloadDriver: stop, then delete
     static bool IsRunning();
 
     // Private control codes; each opens and closes the device.

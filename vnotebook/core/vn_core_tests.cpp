@@ -704,3 +704,44 @@ TEST_F(Notebook, MapRangesAndTable) {
 }
 
 }  // namespace
+
+// ---- The mailbox the driver carries, on the same firmware ----
+
+TEST_F(Notebook, MailboxSharesTheFirmwareStateWithTheIndexWindow) {
+    const uint8_t on[] = {VN_EC_STICKY_ON};
+    ASSERT_EQ(1, vn_ec_mailbox(&m, kAgentA, VN_EC_CMD_STICKY, on, 1, nullptr, 0));
+    EXPECT_EQ(1u, snap().stickyMode);
+
+    Host a(&m, kAgentA);
+    ASSERT_TRUE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_FN_DOWN}));
+    uint8_t reply[3] = {0xEE, 0xEE, 0xEE};
+    ASSERT_EQ(1, vn_ec_mailbox(&m, kAgentB, VN_EC_CMD_QUERY_STATE, nullptr, 0, reply, 3));
+    EXPECT_EQ(1, reply[0]);
+    EXPECT_EQ(1, reply[1]);
+    EXPECT_EQ(0, reply[2]) << "past the reply: 0";
+
+    VnSnapshot s = snap();
+    EXPECT_EQ(5u, s.ecLogCount);  // C59 D60, C59 D62, C58
+    EXPECT_EQ(0u, s.exchangeActive);
+    EXPECT_EQ(0u, s.violationOverlap + s.violationInterleave + s.violationNoReady);
+}
+
+TEST_F(Notebook, MailboxRefusesWhileAnIndexExchangeRunsAndWhenTheEcIsSilent) {
+    Host a(&m, kAgentA);
+    ASSERT_TRUE(a.enable());
+    a.ecWrite(VN_EC_FLAG_REG, VN_EC_FLAG_READY);
+    a.ecWrite(VN_EC_CMD_REG, VN_EC_CMD_STICKY);
+    a.ecWrite(VN_EC_FLAG_REG, VN_EC_FLAG_POSTED);
+    uint8_t flag = 0;
+    ASSERT_TRUE(a.ecRead(VN_EC_FLAG_REG, &flag));
+    ASSERT_EQ(VN_EC_FLAG_READY, flag);
+    const uint8_t down[] = {VN_EC_FN_DOWN};
+    EXPECT_EQ(0, vn_ec_mailbox(&m, kAgentB, VN_EC_CMD_STICKY, down, 1, nullptr, 0));
+    EXPECT_EQ(1u, snap().ecLogCount) << "nothing taken from the refused mailbox";
+    a.ecWrite(VN_EC_FLAG_REG, VN_EC_FLAG_FREE);
+
+    ASSERT_EQ(1, vn_configure(&m, VN_CFG_EC_ANSWER_BUDGET, 1));
+    EXPECT_EQ(0, vn_ec_mailbox(&m, kAgentB, VN_EC_CMD_STICKY, down, 1, nullptr, 0));
+    EXPECT_EQ(0u, snap().fnDown) << "the data byte was never answered";
+    EXPECT_EQ(0u, snap().exchangeActive);
+}

@@ -369,6 +369,43 @@ static NTSTATUS UnmapLinear(Request* r)
     return status;
 }
 
+/* EC mailbox: fields as documented in vnotebook_control.h. */
+static NTSTATUS RunMailbox(Request* r, int receiving)
+{
+    const EcIoRequest* in = (const EcIoRequest*)r->buffer;
+    uint8_t data[VN_MAILBOX_MAX_DATA];
+    uint8_t reply[VN_MAILBOX_MAX_REPLY];
+    uint32_t replyCount = receiving ? in->Param5 : 0;
+
+    if (in->Param2 > VN_MAILBOX_MAX_DATA) return STATUS_INVALID_PARAMETER;
+    if (receiving && (replyCount > VN_MAILBOX_MAX_REPLY || replyCount > in->Param7)) return STATUS_INVALID_PARAMETER;
+    data[0] = in->Param3;
+    data[1] = (uint8_t)in->Param4;
+    if (replyCount != 0) {
+        /* Check the destination before the EC is asked anything. */
+        HANDLE process;
+        NTSTATUS status = OpenCaller(r->processId, &process);
+        if (!NT_SUCCESS(status)) return status;
+        status = ProbeCallerWritable(process, in->Param6, replyCount);
+        Ntdll.Close(process);
+        if (!NT_SUCCESS(status)) return status;
+    }
+    if (!vn_ec_mailbox(&Machine, r->processId, in->Param1, data, in->Param2, reply, replyCount)) {
+        return STATUS_IO_DEVICE_ERROR;
+    }
+    return replyCount == 0 ? STATUS_SUCCESS : CopyToCaller(r->processId, in->Param6, reply, replyCount);
+}
+
+static NTSTATUS SendToEc(Request* r)
+{
+    return RunMailbox(r, 0);
+}
+
+static NTSTATUS ReceiveFromEc(Request* r)
+{
+    return RunMailbox(r, 1);
+}
+
 static NTSTATUS GetState(Request* r)
 {
     vn_snapshot(&Machine, (VnSnapshot*)r->buffer);
@@ -404,6 +441,8 @@ static const Route Routes[] = {
     { IOCTL_WRITE_PORT_UCHAR, sizeof(PortIoRequest), 0, 1, WritePort },
     { IOCTL_MAP_PHYSICAL, sizeof(PhysMapRequest), LATCHWIRE_MAP_OUTPUT_SIZE, 1, MapPhysical },
     { IOCTL_UNMAP_LINEAR, sizeof(UnmapRequest), 0, 1, UnmapLinear },
+    { IOCTL_EC_IO_RECEIVE, sizeof(EcIoRequest), 0, 1, ReceiveFromEc },
+    { IOCTL_EC_IO_SEND, sizeof(EcIoRequest), 0, 1, SendToEc },
     { IOCTL_READ_PORT_USHORT, sizeof(PortIoRequest), 0, 1, ReadPort },
     { IOCTL_WRITE_PORT_USHORT, sizeof(PortIoRequest), 0, 1, WritePort },
     { IOCTL_READ_PORT_ULONG, sizeof(PortIoRequest), 0, 1, ReadPort },

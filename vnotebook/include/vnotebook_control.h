@@ -24,6 +24,26 @@ typedef struct VnConfigRequest {
     uint32_t Value;
 } VnConfigRequest;
 
+/*
+ * The EC mailbox codes (IOCTL_EC_IO_SEND, IOCTL_EC_IO_RECEIVE) as this driver
+ * reads an EcIoRequest. The driver runs the whole exchange on the emulated EC,
+ * the same firmware the index window reaches, and refuses it while an
+ * index-mode exchange is in progress.
+ *
+ *   Param1   command byte
+ *   Param2   number of data bytes to send, 0 to VN_MAILBOX_MAX_DATA
+ *   Param3   first data byte
+ *   Param4   second data byte (low 8 bits)
+ *   Param5   receive: number of bytes to receive, 0 to VN_MAILBOX_MAX_REPLY
+ *   Param6   receive: address in the caller's memory that receives them
+ *   Param7   receive: size of that buffer in bytes (at least Param5)
+ *
+ * The send ignores Param5 to Param7; both ignore the padding byte. A request
+ * outside these ranges fails without touching the EC.
+ */
+#define VN_MAILBOX_MAX_DATA  2u
+#define VN_MAILBOX_MAX_REPLY 8u
+
 /* Name of the simulation driver's file, placed beside the programs. */
 #define VNOTEBOOK_DRIVER_FILE "vnotebook.sys"
 
