@@ -7,7 +7,7 @@ set(WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 
 # Static runtime so the binaries run on a bare Windows and need no mingw DLLs.
-set(LW_STATIC_RUNTIME -static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive)
+set(LW_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
 add_test(NAME wine_prefix_create COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh create)
 add_test(NAME wine_prefix_shutdown COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh shutdown)
