@@ -1,0 +1,87 @@
+// controls.cpp - CButton, CComboBox.
+#include "controls.h"
+
+int CButton::GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+void CButton::SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
+UINT CButton::GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
+
+int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
+int CComboBox::GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+
+int CComboBox::SetCurSel(int nSelect)
+{
+    return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect)));
+}
+
+int CComboBox::GetLBText(int nIndex, LPTSTR lpszText) const
+{
+    return static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszText)));
+}
+
+void CComboBox::GetLBText(int nIndex, CString& rString) const
+{
+    int nLength = GetLBTextLen(nIndex);
+    if (nLength == CB_ERR) {
+        rString.Empty();
+        return;
+    }
+    int nCopied = GetLBText(nIndex, rString.GetBufferSetLength(nLength));
+    rString.ReleaseBuffer(nCopied == CB_ERR ? 0 : nCopied);
+}
+
+int CComboBox::GetLBTextLen(int nIndex) const
+{
+    return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex)));
+}
+
+int CComboBox::AddString(LPCTSTR lpszString)
+{
+    return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString)));
+}
+
+int CComboBox::InsertString(int nIndex, LPCTSTR lpszString)
+{
+    return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszString)));
+}
+
+int CComboBox::DeleteString(UINT nIndex)
+{
+    return static_cast<int>(SendMessage(CB_DELETESTRING, nIndex));
+}
+
+void CComboBox::ResetContent() { SendMessage(CB_RESETCONTENT); }
+
+DWORD_PTR CComboBox::GetItemData(int nIndex) const
+{
+    return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(nIndex)));
+}
+
+int CComboBox::SetItemData(int nIndex, DWORD_PTR dwItemData)
+{
+    return static_cast<int>(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), static_cast<LPARAM>(dwItemData)));
+}
+
+void CComboBox::DrawItem(LPDRAWITEMSTRUCT) {}
+void CComboBox::MeasureItem(LPMEASUREITEMSTRUCT) {}
+int CComboBox::CompareItem(LPCOMPAREITEMSTRUCT) { return 0; }
+void CComboBox::DeleteItem(LPDELETEITEMSTRUCT) {}
+
+BOOL CComboBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+        DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+        return TRUE;
+    case WM_MEASUREITEM:
+        MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
+        return TRUE;
+    case WM_COMPAREITEM:
+        *pResult = CompareItem(reinterpret_cast<LPCOMPAREITEMSTRUCT>(lParam));
+        return TRUE;
+    case WM_DELETEITEM:
+        DeleteItem(reinterpret_cast<LPDELETEITEMSTRUCT>(lParam));
+        return TRUE;
+    default:
+        return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+    }
+}
