@@ -1,7 +1,11 @@
-// keyhaven_app.cpp - CKeyhavenApp: the whole life of the process is one modal
-// run of the settings dialog.
+// keyhaven_app.cpp - CKeyhavenApp: the command line, the search for a running
+// instance, and the whole life of the process as one modal run of the
+// settings dialog.
 #include "keyhaven_app.h"
 
+#include <mbstring.h>
+
+#include "keyhaven_dlg.h"
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(CKeyhavenApp, CWinApp)
@@ -9,6 +13,23 @@ BEGIN_MESSAGE_MAP(CKeyhavenApp, CWinApp)
 END_MESSAGE_MAP()
 
 CKeyhavenApp theApp;
+
+namespace {
+
+bool SameWordIgnoringCase(const CString& word, const char* expected)
+{
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<LPCSTR>(word)),
+                    reinterpret_cast<const unsigned char*>(expected)) == 0;
+}
+
+int StartModeOf(const CString& word)
+{
+    if (SameWordIgnoringCase(word, "Close")) return START_CLOSE;
+    if (SameWordIgnoringCase(word, "Instant")) return START_INSTANT;
+    return START_NORMAL;
+}
+
+}  // namespace
 
 BOOL CKeyhavenApp::InitInstance()
 {
@@ -18,9 +39,17 @@ BOOL CKeyhavenApp::InitInstance()
     CCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
 
-    CDialog dlg(IDD_KEYHAVEN_DIALOG);
-    m_pMainWnd = &dlg;
-    dlg.DoModal();
+    // Looked for before this process's own dialog exists.
+    CString title;
+    title.LoadString(IDS_APP_TITLE);
+    HWND hPrevWnd = ::FindWindowA(NULL, title);
+
+    CKeyhavenDlg* pDlg = new CKeyhavenDlg;
+    pDlg->SetStartMode(StartModeOf(cmdInfo.m_strFileName), hPrevWnd);
+    m_pMainWnd = pDlg;
+    pDlg->DoModal();
+    delete pDlg;
+    m_pMainWnd = NULL;
     // FALSE ends the process without a message loop of the framework's own.
     return FALSE;
 }

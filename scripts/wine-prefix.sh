@@ -8,6 +8,9 @@ case "${1:-}" in
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"   # a fresh registry and service database for every run
     wineboot -i >/dev/null 2>&1
+    # With no window manager (Xvfb), Wine waits two seconds whenever a managed
+    # window is hidden: leave the windows of this prefix unmanaged.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
     ;;
   shutdown)

@@ -1,0 +1,217 @@
+#include "keyhaven_process.h"
+
+#include <cstring>
+
+namespace testsupport {
+namespace {
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string exe(path, length);
+    return exe.substr(0, exe.find_last_of('\\') + 1);
+}
+
+HWND Control(HWND dialog, int id)
+{
+    return GetDlgItem(dialog, id);
+}
+
+struct BoxSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (pid == search->pid && lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, 0xFFFF) != nullptr) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+KeyhavenProcess::~KeyhavenProcess()
+{
+    if (info_.hProcess == nullptr) return;
+    if (IsRunning()) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+bool KeyhavenProcess::Start(const std::string& arguments)
+{
+    const std::string folder = ProgramFolder();
+    std::string command = "\"" + folder + "Keyhaven.exe\"";
+    if (!arguments.empty()) command += " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                          &info_) != 0;
+}
+
+bool KeyhavenProcess::WaitForExit(DWORD milliseconds)
+{
+    return WaitForSingleObject(info_.hProcess, milliseconds) == WAIT_OBJECT_0;
+}
+
+bool KeyhavenProcess::IsRunning() const
+{
+    return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+HWND FindKeyhavenWindow(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    do {
+        HWND window = FindWindowA(nullptr, kKeyhavenTitle);
+        if (window != nullptr) return window;
+        Sleep(50);
+    } while (GetTickCount() - start < milliseconds);
+    return nullptr;
+}
+
+bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    do {
+        if ((IsWindowVisible(dialog) != 0) == visible) return true;
+        Sleep(50);
+    } while (GetTickCount() - start < milliseconds);
+    return false;
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return SendMessageA(Control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool IsEnabled(HWND dialog, int id)
+{
+    return IsWindowEnabled(Control(dialog, id)) != 0;
+}
+
+int ListSelection(HWND dialog, int id)
+{
+    return static_cast<int>(SendMessageA(Control(dialog, id), CB_GETCURSEL, 0, 0));
+}
+
+void Click(HWND dialog, int id)
+{
+    HWND control = Control(dialog, id);
+    SendMessageA(control, BM_CLICK, 0, 0);
+    // BM_CLICK's WM_COMMAND may be posted: a sent message behind it waits for it.
+    SendMessageA(dialog, WM_NULL, 0, 0);
+}
+
+void SelectListItem(HWND dialog, int id, int index)
+{
+    HWND list = Control(dialog, id);
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    do {
+        BoxSearch search{pid, nullptr};
+        EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            char text[256] = "";
+            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+            *box = search.found;
+            return text;
+        }
+        Sleep(50);
+    } while (GetTickCount() - start < milliseconds);
+    *box = nullptr;
+    return std::string();
+}
+
+void PressOk(HWND box)
+{
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+void DeleteSettings()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+bool SettingsKeyExists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+namespace {
+
+// The value's raw data and type; false when the key or the value is missing.
+bool ReadRaw(const char* name, DWORD* type, std::string* data)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    char buffer[256];
+    DWORD size = sizeof buffer;
+    LONG result = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return false;
+    data->assign(buffer, size);
+    return true;
+}
+
+}  // namespace
+
+bool ReadSetting(const char* name, DWORD* value)
+{
+    DWORD type = 0;
+    std::string data;
+    if (!ReadRaw(name, &type, &data) || type != REG_DWORD || data.size() != sizeof *value) return false;
+    std::memcpy(value, data.data(), sizeof *value);
+    return true;
+}
+
+std::string ReadTextSetting(const char* name)
+{
+    DWORD type = 0;
+    std::string data;
+    if (!ReadRaw(name, &type, &data) || type != REG_SZ) return "<missing>";
+    if (data.empty() || data.back() != '\0') return data + "<no NUL>";
+    data.pop_back();
+    return data;
+}
+
+void WriteRawSetting(const char* name, DWORD type, const void* data, DWORD size)
+{
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+void WriteSetting(const char* name, DWORD value)
+{
+    WriteRawSetting(name, REG_DWORD, &value, sizeof value);
+}
+
+void WriteTextSetting(const char* name, const std::string& text)
+{
+    WriteRawSetting(name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+}  // namespace testsupport

@@ -1,0 +1,61 @@
+// Drives Keyhaven.exe as a person and the keyboard component would: starts it
+// with a command-line word, finds its dialog by title, reads and clicks its
+// controls, sends Fn events, answers its message boxes, and reads the
+// settings it keeps in the registry.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testsupport {
+
+// The English caption by which a second start finds the running instance.
+constexpr const char* kKeyhavenTitle = "ORVENTA Accessibility";
+constexpr const char* kSettingsKey = "Software\\Orventa\\Accessibility";
+
+class KeyhavenProcess {
+public:
+    KeyhavenProcess() = default;
+    ~KeyhavenProcess();  // ends the process if it still runs
+    KeyhavenProcess(const KeyhavenProcess&) = delete;
+    KeyhavenProcess& operator=(const KeyhavenProcess&) = delete;
+
+    // Starts bin\Keyhaven.exe [arguments] in its own folder.
+    bool Start(const std::string& arguments = std::string());
+    // Waits until the process has ended; false on timeout.
+    bool WaitForExit(DWORD milliseconds = 15000);
+    bool IsRunning() const;
+    DWORD ProcessId() const { return info_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// The dialog of the running instance, found by its title (waiting up to the limit).
+HWND FindKeyhavenWindow(DWORD milliseconds = 15000);
+// Waits for the window to become visible or hidden.
+bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds = 10000);
+
+bool IsChecked(HWND dialog, int id);
+bool IsEnabled(HWND dialog, int id);
+int ListSelection(HWND dialog, int id);
+// Clicks a button or check box as a person would (the handler has run on return).
+void Click(HWND dialog, int id);
+void SelectListItem(HWND dialog, int id, int index);
+
+// A message box shown by process pid: its text, or "" when none appears in time.
+std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds = 15000);
+// Presses the message box's OK button.
+void PressOk(HWND box);
+
+// Registry: the per-user settings key.
+void DeleteSettings();
+bool SettingsKeyExists();
+bool ReadSetting(const char* name, DWORD* value);
+std::string ReadTextSetting(const char* name);
+void WriteSetting(const char* name, DWORD value);
+void WriteTextSetting(const char* name, const std::string& text);
+void WriteRawSetting(const char* name, DWORD type, const void* data, DWORD size);
+
+}  // namespace testsupport
