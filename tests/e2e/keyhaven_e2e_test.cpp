@@ -12,6 +12,7 @@
 #include "resource.h"
 
 using namespace testsupport;
+using namespace keyhavenremote;
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "resource.h"
 
 using namespace testsupport;
+using namespace keyhavenremote;
 
 namespace {
 

@@ -16,14 +16,9 @@
 #include <cstring>
 #include <string>
 
+#include "dbwin_listener.h"
+
 namespace {
-
-constexpr DWORD kBufferSize = 4096;
-
-struct DebugBuffer {
-    DWORD processId;
-    char text[kBufferSize - sizeof(DWORD)];
-};
 
 struct Options {
     DWORD pid = 0;
@@ -64,24 +59,6 @@ bool ParseOptions(int argc, char** argv, Options* o)
     return true;
 }
 
-std::string Visible(const char* text)
-{
-    std::string out;
-    for (const char* p = text; *p; ++p) {
-        if (*p == '\n') out += "\\n";
-        else if (*p == '\r') out += "\\r";
-        else out += *p;
-    }
-    return out;
-}
-
-void Emit(FILE* out, const Options& o, DWORD pid, const char* text)
-{
-    if (o.raw) std::fputs(text, out);
-    else std::fprintf(out, "[%lu] %s\n", static_cast<unsigned long>(pid), Visible(text).c_str());
-    std::fflush(out);
-}
-
 void TouchReadyFile(const char* path)
 {
     if (path == nullptr) return;
@@ -93,24 +70,18 @@ void TouchReadyFile(const char* path)
 int main(int argc, char** argv)
 {
     Options o;
-    if (!ParseOptions(argc, argv, &o) || (argc > 1 && std::strcmp(argv[1], "--help") == 0)) {
+    const bool help = argc > 1 && std::strcmp(argv[1], "--help") == 0;
+    if (help || !ParseOptions(argc, argv, &o)) {
         PrintUsage();
-        return argc > 1 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+        return help ? 0 : 2;
     }
 
-    HANDLE bufferReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY");
-    if (bufferReady != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        std::fprintf(stderr, "trace_listener: another debug-output listener is attached\n");
+    debugoutput::DbwinListener listener;
+    std::string reason;
+    if (!listener.Attach(&reason)) {
+        std::fprintf(stderr, "trace_listener: %s\n", reason.c_str());
         return 1;
     }
-    HANDLE dataReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY");
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferSize, "DBWIN_BUFFER");
-    auto* buffer = mapping ? static_cast<DebugBuffer*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
-    if (!bufferReady || !dataReady || !buffer) {
-        std::fprintf(stderr, "trace_listener: cannot create the debug-output buffer (error %lu)\n", GetLastError());
-        return 1;
-    }
-
     FILE* out = stdout;
     if (o.outPath && !(out = std::fopen(o.outPath, "ab"))) {
         std::fprintf(stderr, "trace_listener: cannot open %s\n", o.outPath);
@@ -120,21 +91,15 @@ int main(int argc, char** argv)
     TouchReadyFile(o.readyPath);
 
     const DWORD deadline = o.seconds > 0 ? GetTickCount() + static_cast<DWORD>(o.seconds * 1000) : 0;
-    SetEvent(bufferReady);
+    auto emit = [&](DWORD pid, const std::string& text) {
+        if (o.pid != 0 && o.pid != pid) return;
+        if (o.raw) std::fputs(text.c_str(), out);
+        else std::fprintf(out, "[%lu] %s\n", static_cast<unsigned long>(pid), debugoutput::Visible(text).c_str());
+        std::fflush(out);
+    };
     while (!g_stop && (deadline == 0 || static_cast<LONG>(deadline - GetTickCount()) > 0)) {
-        if (WaitForSingleObject(dataReady, 100) != WAIT_OBJECT_0) continue;
-        char text[sizeof buffer->text + 1];
-        std::memcpy(text, buffer->text, sizeof buffer->text);
-        text[sizeof buffer->text] = '\0';
-        DWORD pid = buffer->processId;
-        SetEvent(bufferReady);
-        if (o.pid == 0 || o.pid == pid) Emit(out, o, pid, text);
+        listener.Receive(100, emit);
     }
-
     if (out != stdout) std::fclose(out);
-    UnmapViewOfFile(buffer);
-    CloseHandle(mapping);
-    CloseHandle(dataReady);
-    CloseHandle(bufferReady);
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace testsupport {
+namespace keyhavenremote {
 namespace {
 
 std::string ProgramFolder()
@@ -214,4 +214,4 @@ void WriteTextSetting(const char* name, const std::string& text)
     WriteRawSetting(name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
-}  // namespace testsupport
+}  // namespace keyhavenremote

@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace testsupport {
+namespace keyhavenremote {
 
 // The English caption by which a second start finds the running instance.
 constexpr const char* kKeyhavenTitle = "ORVENTA Accessibility";
@@ -58,4 +58,4 @@ void WriteSetting(const char* name, DWORD value);
 void WriteTextSetting(const char* name, const std::string& text);
 void WriteRawSetting(const char* name, DWORD type, const void* data, DWORD size);
 
-}  // namespace testsupport
+}  // namespace keyhavenremote
