@@ -51,9 +51,10 @@ KeyhavenProcess::~KeyhavenProcess()
     CloseHandle(info_.hProcess);
 }
 
-bool KeyhavenProcess::Start(const std::string& arguments)
+bool KeyhavenProcess::Start(const std::string& arguments, const std::string& programFolder)
 {
-    const std::string folder = ProgramFolder();
+    std::string folder = programFolder.empty() ? ProgramFolder() : programFolder;
+    if (folder.back() != '\\') folder += '\\';
     std::string command = "\"" + folder + "Keyhaven.exe\"";
     if (!arguments.empty()) command += " " + arguments;
     STARTUPINFOA startup{};

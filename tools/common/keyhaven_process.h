@@ -21,8 +21,9 @@ public:
     KeyhavenProcess(const KeyhavenProcess&) = delete;
     KeyhavenProcess& operator=(const KeyhavenProcess&) = delete;
 
-    // Starts bin\Keyhaven.exe [arguments] in its own folder.
-    bool Start(const std::string& arguments = std::string());
+    // Starts Keyhaven.exe [arguments] in its folder: the folder of this
+    // program unless another is given.
+    bool Start(const std::string& arguments = std::string(), const std::string& folder = std::string());
     // Waits until the process has ended; false on timeout.
     bool WaitForExit(DWORD milliseconds = 15000);
     bool IsRunning() const;

@@ -1,0 +1,158 @@
+// The installer under Wine: a silent install puts the program, the library and
+// the sounds in place with the version value and a Start-menu entry; the About
+// box of the installed program shows that version; the uninstaller ends a
+// running instance and leaves nothing behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "keyhaven_process.h"
+#include "resource.h"
+
+using namespace keyhavenremote;
+
+namespace {
+
+const char* const kInstalledFiles[] = {"Keyhaven.exe", "Latchwire.dll", "keyTmpLock.wav",
+                                       "keyLock.wav",  "keyUnlock.wav", "Disable.wav"};
+const char kVersionKey[] = "Software\\ORVENTA\\Accessibility";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVENTA Fn-StickyKey";
+
+std::string Folder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+std::string InstallFolder()
+{
+    return Folder(CSIDL_PROGRAM_FILES) + "\\ORVENTA\\Accessibility";
+}
+
+std::string Shortcut()
+{
+    return Folder(CSIDL_COMMON_PROGRAMS) + "\\ORVENTA\\Fn-StickyKey.lnk";
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string BesideThisProgram(const char* file)
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string exe(path, length);
+    return exe.substr(0, exe.find_last_of('\\') + 1) + file;
+}
+
+DWORD RunAndWait(std::string command, const std::string& folder = std::string())
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    WaitForSingleObject(process.hProcess, 120000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::string MachineVersion()
+{
+    char text[64] = "";
+    DWORD size = sizeof text;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kVersionKey, "version", RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    return text;
+}
+
+bool KeyExists(const char* key)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+struct AboutSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindAboutBox(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<AboutSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && GetDlgItem(window, IDC_VERSION_TEXT) != nullptr && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The version line of the installed program's About box.
+std::string AboutVersionLine(KeyhavenProcess& program, HWND dialog)
+{
+    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    AboutSearch search{program.ProcessId(), nullptr};
+    for (int wait = 0; wait < 100 && search.found == nullptr; ++wait) {
+        Sleep(100);
+        EnumWindows(FindAboutBox, reinterpret_cast<LPARAM>(&search));
+    }
+    if (search.found == nullptr) return "<no About box>";
+    char text[128] = "";
+    GetDlgItemTextA(search.found, IDC_VERSION_TEXT, text, sizeof text);
+    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return text;
+}
+
+TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
+{
+    const std::string setup = BesideThisProgram("FnStickyKeySetup.exe");
+    ASSERT_TRUE(Exists(setup)) << setup;
+    ASSERT_FALSE(Exists(InstallFolder())) << "a clean machine to start with";
+
+    ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S"));
+    for (const char* file : kInstalledFiles) EXPECT_TRUE(Exists(InstallFolder() + "\\" + file)) << file;
+    EXPECT_TRUE(Exists(InstallFolder() + "\\Uninstall.exe"));
+    EXPECT_TRUE(Exists(Shortcut()));
+    EXPECT_EQ("1.28", MachineVersion());
+    EXPECT_TRUE(KeyExists(kUninstallKey));
+
+    // The installed program, started as from the Start menu, shows the version.
+    KeyhavenProcess program;
+    ASSERT_TRUE(program.Start(std::string(), InstallFolder()));
+    HWND dialog = FindKeyhavenWindow();
+    ASSERT_NE(nullptr, dialog);
+    const std::string line = AboutVersionLine(program, dialog);
+    EXPECT_EQ(" 1.28", line.substr(line.size() >= 5 ? line.size() - 5 : 0)) << line;
+    EXPECT_GT(line.size(), 5u) << "the localised prefix comes first";
+
+    // Uninstalling ends the running instance ("Close") and removes everything.
+    ASSERT_EQ(0u, RunAndWait("\"" + InstallFolder() + "\\Uninstall.exe\" /S"));
+    for (int wait = 0; wait < 300 && Exists(InstallFolder()); ++wait) Sleep(100);
+    EXPECT_TRUE(program.WaitForExit(10000)) << "the running instance was asked to close";
+    EXPECT_FALSE(Exists(InstallFolder()));
+    EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAM_FILES) + "\\ORVENTA"));
+    EXPECT_FALSE(Exists(Shortcut()));
+    EXPECT_FALSE(Exists(Folder(CSIDL_COMMON_PROGRAMS) + "\\ORVENTA"));
+    EXPECT_FALSE(KeyExists(kVersionKey));
+    EXPECT_FALSE(KeyExists("Software\\ORVENTA"));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+}  // namespace
