@@ -7,6 +7,12 @@
 # a fresh machine first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Wine keeps the display of the first program of a session for all later
+# ones: without a display, run the whole script under Xvfb.
+if [ -z "${DISPLAY:-}" ] && [ -z "${DEMO_DISPLAY_READY:-}" ]; then
+  bash "$root/scripts/setup.sh"
+  DEMO_DISPLAY_READY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
 bash "$root/scripts/setup.sh"
 build="$root/build/win"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
@@ -18,12 +24,7 @@ trap '"$root/scripts/wine-prefix.sh" shutdown' EXIT
 
 shots="$build/screenshots"
 rm -rf "$shots" && mkdir -p "$shots"
-scenario=("$root/scripts/wine-run.sh" "$build/bin/keyhaven_scenario.exe" "Z:${shots//\//\\}")
-if [ -n "${DISPLAY:-}" ]; then
-  "${scenario[@]}"
-else
-  xvfb-run -a -s "-screen 0 1024x768x24" "${scenario[@]}"
-fi
+"$root/scripts/wine-run.sh" "$build/bin/keyhaven_scenario.exe" "Z:${shots//\//\\}"
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -329,10 +329,7 @@ TEST_F(Keyhaven, EnableFailureIsReportedAndEndsTheProgramAfterSaving)
     HWND dialog = Launch(process);
     Click(dialog, IDC_USE_FNSTICKY);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
-    HWND box = nullptr;
-    EXPECT_EQ("Enable StickyKey fail!", WaitForMessageBox(process.ProcessId(), &box));
-    ASSERT_NE(nullptr, box);
-    PressOk(box);
+    ASSERT_EQ("Enable StickyKey fail!", AnswerMessageBox(process.ProcessId()));
     EXPECT_TRUE(process.WaitForExit());
     EXPECT_EQ(1u, Setting("FnKeyEnable")) << "saved as switched on before the end";
 }
@@ -343,10 +340,7 @@ TEST_F(Keyhaven, FnPressWithASilentControllerReportsAndStaysLatched)
     HWND dialog = LaunchResident(process);
     ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
     PostMessageA(dialog, WM_FN_PRESS, 0, 0);
-    HWND box = nullptr;
-    EXPECT_EQ("Fn key down error", WaitForMessageBox(process.ProcessId(), &box));
-    ASSERT_NE(nullptr, box);
-    PressOk(box);
+    ASSERT_EQ("Fn key down error", AnswerMessageBox(process.ProcessId()));
     SaveNow(dialog);
     EXPECT_EQ(static_cast<DWORD>(FN_LATCHED), Setting("FnKeyStatus"));
     EXPECT_TRUE(process.IsRunning());
@@ -360,10 +354,7 @@ TEST_F(Keyhaven, DisableFailureOnApplyIsReportedAndEndsTheProgram)
     Click(dialog, IDC_USE_FNSTICKY);
     ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
-    HWND box = nullptr;
-    EXPECT_EQ("Disable StickyKey fail!", WaitForMessageBox(process.ProcessId(), &box));
-    ASSERT_NE(nullptr, box);
-    PressOk(box);
+    ASSERT_EQ("Disable StickyKey fail!", AnswerMessageBox(process.ProcessId()));
     EXPECT_TRUE(process.WaitForExit());
     EXPECT_EQ(0u, Setting("FnKeyEnable"));
 }
@@ -374,10 +365,7 @@ TEST_F(Keyhaven, DisableFailureOnOkWithTheFeatureOffIsReportedAndTheProgramEnds)
     KeyhavenProcess process;
     HWND dialog = Launch(process);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    HWND box = nullptr;
-    EXPECT_EQ("Disable StickyKey fail!", WaitForMessageBox(process.ProcessId(), &box));
-    ASSERT_NE(nullptr, box);
-    PressOk(box);
+    ASSERT_EQ("Disable StickyKey fail!", AnswerMessageBox(process.ProcessId()));
     EXPECT_TRUE(process.WaitForExit());
 }
 
@@ -390,10 +378,7 @@ TEST_F(Keyhaven, FnReleaseWithASilentControllerReportsAndStaysReleased)
     ASSERT_EQ(1u, Ec().fnDown);
     ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
     PostMessageA(dialog, WM_FN_UNLATCH1, 0, 0);
-    HWND box = nullptr;
-    EXPECT_EQ("Fn key up error", WaitForMessageBox(process.ProcessId(), &box));
-    ASSERT_NE(nullptr, box);
-    PressOk(box);
+    ASSERT_EQ("Fn key up error", AnswerMessageBox(process.ProcessId()));
     SaveNow(dialog);
     EXPECT_EQ(static_cast<DWORD>(FN_RELEASED), Setting("FnKeyStatus"));
 }

@@ -43,14 +43,6 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string BesideThisProgram(const char* file)
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + file;
-}
-
 DWORD RunAndWait(std::string command, const std::string& folder = std::string())
 {
     STARTUPINFOA startup{};
@@ -122,7 +114,7 @@ std::string AboutVersionLine(KeyhavenProcess& program, HWND dialog)
 
 TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
 {
-    const std::string setup = BesideThisProgram("FnStickyKeySetup.exe");
+    const std::string setup = ProgramFolder() + "FnStickyKeySetup.exe";
     ASSERT_TRUE(Exists(setup)) << setup;
     ASSERT_FALSE(Exists(InstallFolder())) << "a clean machine to start with";
 

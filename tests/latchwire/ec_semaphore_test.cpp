@@ -9,6 +9,7 @@
 #include "driver_environment.h"
 #include "ec_hardware.h"
 #include "handle_count.h"
+#include "keyhaven_process.h"
 #include "latchwire.h"
 
 using testsupport::VirtualNotebook;
@@ -19,17 +20,9 @@ const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), tr
 
 constexpr char kSemaphoreName[] = "Quorin Utility Semaphore Object";
 
-std::string BesideThisProgram(const char* file)
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + file;
-}
-
 PROCESS_INFORMATION StartWorker(int exchanges)
 {
-    std::string command = "\"" + BesideThisProgram("ec_exchange_worker.exe") + "\" " + std::to_string(exchanges);
+    std::string command = "\"" + keyhavenremote::ProgramFolder() + "ec_exchange_worker.exe" + "\" " + std::to_string(exchanges);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -5,14 +5,6 @@
 namespace keyhavenremote {
 namespace {
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1);
-}
-
 HWND Control(HWND dialog, int id)
 {
     return GetDlgItem(dialog, id);
@@ -39,6 +31,14 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
 }
 
 }  // namespace
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string exe(path, length);
+    return exe.substr(0, exe.find_last_of('\\') + 1);
+}
 
 KeyhavenProcess::~KeyhavenProcess()
 {
@@ -145,6 +145,14 @@ std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds)
 void PressOk(HWND box)
 {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+std::string AnswerMessageBox(DWORD pid)
+{
+    HWND box = nullptr;
+    std::string text = WaitForMessageBox(pid, &box);
+    if (box != nullptr) PressOk(box);
+    return text;
 }
 
 void DeleteSettings()

@@ -33,6 +33,9 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
+// The folder of the running program, with a trailing backslash.
+std::string ProgramFolder();
+
 // The dialog of the running instance, found by its title (waiting up to the limit).
 HWND FindKeyhavenWindow(DWORD milliseconds = 15000);
 // Waits for the window to become visible or hidden.
@@ -49,6 +52,9 @@ void SelectListItem(HWND dialog, int id, int index);
 std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds = 15000);
 // Presses the message box's OK button.
 void PressOk(HWND box);
+// Waits for a message box of process pid, presses OK and returns its text
+// ("" when none appeared).
+std::string AnswerMessageBox(DWORD pid);
 
 // Registry: the per-user settings key.
 void DeleteSettings();

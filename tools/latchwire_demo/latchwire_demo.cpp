@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "dbwin_listener.h"
 #include "debug_output_capture.h"
 #include "latchwire.h"
 #include "vnotebook_client.h"
@@ -15,21 +16,10 @@ namespace {
 
 debugoutput::TraceCapture* g_trace = nullptr;
 
-std::string Visible(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
-    }
-    return out;
-}
-
 void Show(const char* call, int result, const std::string& detail = std::string())
 {
     std::printf("%-58s -> %d%s\n", call, result, detail.c_str());
-    for (const std::string& line : g_trace->Lines()) std::printf("    trace: %s\n", Visible(line).c_str());
+    for (const std::string& line : g_trace->Lines()) std::printf("    trace: %s\n", debugoutput::Visible(line).c_str());
     g_trace->Clear();
 }
 
