@@ -344,6 +344,37 @@ TEST(EcExchangeFirstChipset, ControlRegisterKeepsItsOtherBits)
     EXPECT_EQ(found, VirtualNotebook::State().decodeControl) << "the whole byte found is written back";
 }
 
+TEST(EcExchangeLimits, EcAnsweringAtTheLastOfTheFlagPollsStillCounts)
+{
+    ASSERT_TRUE(VirtualNotebook::Reset());
+    // The EC shows its answer on the read after this many polls.
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1279));
+    TraceCapture trace;
+    EXPECT_EQ(1, FnKeyDown()) << "answered at the 1280th read";
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1280));
+    trace.Clear();
+    EXPECT_EQ(0, FnKeyUP()) << "1280 reads are the limit";
+    EXPECT_EQ((Messages{"Call function -->FnKeyUP\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r",
+                        "Set EC CMD(59) fail\n\r", "FnKeyUP Fail\n\r"}),
+              trace.Messages());
+}
+
+TEST(EcExchangeLimits, FailingIndexPortFailsTheExchangeAndItsCleanUp)
+{
+    ASSERT_TRUE(VirtualNotebook::Reset());
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_FAIL_PORT, SECOND_CHIPSET_INDEX_BASE + 2));
+    TraceCapture trace;
+    EXPECT_EQ(0, Enable_StickyKey());
+    EXPECT_EQ((Messages{"Call function -->Enable_StickyKey\n\r",
+                        "IO_Port_Read_UCHAR-->DeviceIoControl Fail!\n\r",  // idle check, index low port
+                        "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r", "Clear index mode to free status fail! \n\r",
+                        "Enable_StickyKey Fail\n\r"}),
+              trace.Messages());
+    VnSnapshot s = VirtualNotebook::State();
+    EXPECT_EQ(0u, s.ecLogCount);
+    EXPECT_EQ(0u, s.decodeBase) << "the bridge is restored";
+}
+
 TEST(EcExchangeWithoutDriver, EveryStepFailsUpTheChainOnTheFirstChipsetPath)
 {
     ASSERT_TRUE(VirtualNotebook::Stop());
