@@ -48,6 +48,8 @@ class Keyhaven : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // An instance of the test before must be gone, or a start would find it.
+        ASSERT_TRUE(WaitForNoKeyhavenWindow());
         ASSERT_TRUE(VirtualNotebook::Reset());
         DeleteSettings();
     }
@@ -56,7 +58,7 @@ protected:
     HWND Launch(KeyhavenProcess& process, const std::string& arguments = std::string())
     {
         EXPECT_TRUE(process.Start(arguments));
-        HWND dialog = FindKeyhavenWindow();
+        HWND dialog = FindKeyhavenWindow(15000, process.ProcessId());
         EXPECT_NE(nullptr, dialog);
         return dialog;
     }
@@ -270,6 +272,7 @@ TEST_F(Keyhaven, InstantStartSwitchesOnWithFixedDefaults)
     WriteSetting("FnUnStick", 1);
     KeyhavenProcess process;
     HWND dialog = Launch(process, "instant");
+    ASSERT_TRUE(WaitForSetting("FnKeyEnable", 1)) << "the posted instant request was applied";
     EXPECT_TRUE(WaitForVisibility(dialog, false));
     EXPECT_EQ(1u, Ec().stickyMode);
     EXPECT_EQ(1u, Setting("FnKeyEnable"));

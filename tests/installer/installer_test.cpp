@@ -128,7 +128,7 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     // The installed program, started as from the Start menu, shows the version.
     KeyhavenProcess program;
     ASSERT_TRUE(program.Start(std::string(), InstallFolder()));
-    HWND dialog = FindKeyhavenWindow();
+    HWND dialog = FindKeyhavenWindow(15000, program.ProcessId());
     ASSERT_NE(nullptr, dialog);
     const std::string line = AboutVersionLine(program, dialog);
     EXPECT_EQ(" 1.28", line.substr(line.size() >= 5 ? line.size() - 5 : 0)) << line;

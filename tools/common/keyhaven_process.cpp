@@ -73,15 +73,34 @@ bool KeyhavenProcess::IsRunning() const
     return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-HWND FindKeyhavenWindow(DWORD milliseconds)
+HWND FindKeyhavenWindow(DWORD milliseconds, DWORD pid)
 {
     const DWORD start = GetTickCount();
     do {
-        HWND window = FindWindowA(nullptr, kKeyhavenTitle);
-        if (window != nullptr) return window;
+        for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, kKeyhavenTitle); window != nullptr;
+             window = FindWindowExA(nullptr, window, nullptr, kKeyhavenTitle)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (pid != 0 && owner != pid) continue;
+            // The caption is set part-way through the dialog's initialisation:
+            // a sent message is taken only once that has finished.
+            DWORD_PTR ignored;
+            SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, milliseconds, &ignored);
+            return window;
+        }
         Sleep(50);
     } while (GetTickCount() - start < milliseconds);
     return nullptr;
+}
+
+bool WaitForNoKeyhavenWindow(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    while (FindWindowA(nullptr, kKeyhavenTitle) != nullptr) {
+        if (GetTickCount() - start >= milliseconds) return false;
+        Sleep(50);
+    }
+    return true;
 }
 
 bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds)
@@ -211,6 +230,17 @@ void WriteRawSetting(const char* name, DWORD type, const void* data, DWORD size)
     RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
+}
+
+bool WaitForSetting(const char* name, DWORD expected, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    do {
+        DWORD value = 0;
+        if (ReadSetting(name, &value) && value == expected) return true;
+        Sleep(50);
+    } while (GetTickCount() - start < milliseconds);
+    return false;
 }
 
 void WriteSetting(const char* name, DWORD value)

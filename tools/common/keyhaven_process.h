@@ -36,8 +36,12 @@ private:
 // The folder of the running program, with a trailing backslash.
 std::string ProgramFolder();
 
-// The dialog of the running instance, found by its title (waiting up to the limit).
-HWND FindKeyhavenWindow(DWORD milliseconds = 15000);
+// The dialog of the running instance, found by its title (waiting up to the
+// limit) once its initialisation has ended; with a process id, only that
+// process's dialog counts.
+HWND FindKeyhavenWindow(DWORD milliseconds = 15000, DWORD pid = 0);
+// Waits until no window has the program's title; false on timeout.
+bool WaitForNoKeyhavenWindow(DWORD milliseconds = 15000);
 // Waits for the window to become visible or hidden.
 bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds = 10000);
 
@@ -62,6 +66,8 @@ bool SettingsKeyExists();
 bool ReadSetting(const char* name, DWORD* value);
 std::string ReadTextSetting(const char* name);
 void WriteSetting(const char* name, DWORD value);
+// Waits until a DWORD setting holds the value (an apply has saved it).
+bool WaitForSetting(const char* name, DWORD expected, DWORD milliseconds = 15000);
 void WriteTextSetting(const char* name, const std::string& text);
 void WriteRawSetting(const char* name, DWORD type, const void* data, DWORD size);
 

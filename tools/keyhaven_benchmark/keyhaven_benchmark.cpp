@@ -53,10 +53,11 @@ void MeasureStartUp()
 {
     std::vector<double> times;
     for (int run = 0; run < 10; ++run) {
+        if (!keyhavenremote::WaitForNoKeyhavenWindow()) return;  // the run before has ended
         KeyhavenProcess program;
         const double start = NowMs();
         if (!program.Start()) return;
-        HWND dialog = keyhavenremote::FindKeyhavenWindow();
+        HWND dialog = keyhavenremote::FindKeyhavenWindow(15000, program.ProcessId());
         if (dialog == nullptr || !keyhavenremote::WaitForVisibility(dialog, true)) return;
         times.push_back(NowMs() - start);
         keyhavenremote::Click(dialog, IDCANCEL);
@@ -125,8 +126,9 @@ int main(int argc, char** argv)
     keyhavenremote::WriteSetting("FnUnStick", 1);
     keyhavenremote::WriteTextSetting("FnResetTime", "5");
     KeyhavenProcess program;
+    keyhavenremote::WaitForNoKeyhavenWindow();
     program.Start();
-    HWND dialog = keyhavenremote::FindKeyhavenWindow();
+    HWND dialog = keyhavenremote::FindKeyhavenWindow(15000, program.ProcessId());
     if (dialog == nullptr) return 1;
     keyhavenremote::Click(dialog, IDOK);
     keyhavenremote::WaitForVisibility(dialog, false);

@@ -175,8 +175,11 @@ int main(int argc, char** argv)
 
     KeyhavenProcess program;
     if (!program.Start("Instant")) return Fail("cannot start Keyhaven.exe");
-    HWND dialog = keyhavenremote::FindKeyhavenWindow();
-    if (dialog == nullptr || !keyhavenremote::WaitForVisibility(dialog, false)) return Fail("no resident dialog");
+    HWND dialog = keyhavenremote::FindKeyhavenWindow(15000, program.ProcessId());
+    if (dialog == nullptr || !keyhavenremote::WaitForSetting("FnKeyEnable", 1) ||
+        !keyhavenremote::WaitForVisibility(dialog, false)) {
+        return Fail("no resident dialog");
+    }
     Report("\"Keyhaven.exe Instant\": feature on with the fixed defaults, dialog hidden", dialog);
 
     SendFn(dialog, WM_FN_PRESS);
