@@ -79,36 +79,15 @@ bool KeyExists(const char* key)
     return true;
 }
 
-struct AboutSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindAboutBox(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<AboutSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid && GetDlgItem(window, IDC_VERSION_TEXT) != nullptr && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The version line of the installed program's About box.
 std::string AboutVersionLine(KeyhavenProcess& program, HWND dialog)
 {
     PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    AboutSearch search{program.ProcessId(), nullptr};
-    for (int wait = 0; wait < 100 && search.found == nullptr; ++wait) {
-        Sleep(100);
-        EnumWindows(FindAboutBox, reinterpret_cast<LPARAM>(&search));
-    }
-    if (search.found == nullptr) return "<no About box>";
+    HWND about = WaitForDialog(program.ProcessId(), IDC_VERSION_TEXT);
+    if (about == nullptr) return "<no About box>";
     char text[128] = "";
-    GetDlgItemTextA(search.found, IDC_VERSION_TEXT, text, sizeof text);
-    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    GetDlgItemTextA(about, IDC_VERSION_TEXT, text, sizeof text);
+    PressOk(about);
     return text;
 }
 

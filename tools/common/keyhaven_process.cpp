@@ -10,20 +10,23 @@ HWND Control(HWND dialog, int id)
     return GetDlgItem(dialog, id);
 }
 
-struct BoxSearch {
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct DialogSearch {
     DWORD pid;
+    int controlId;
     HWND found;
 };
 
 BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
 {
-    auto* search = reinterpret_cast<BoxSearch*>(lParam);
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     char className[16] = "";
     GetClassNameA(window, className, sizeof className);
     if (pid == search->pid && lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, 0xFFFF) != nullptr) {
+        GetDlgItem(window, search->controlId) != nullptr) {
         search->found = window;
         return FALSE;
     }
@@ -143,22 +146,25 @@ void SelectListItem(HWND dialog, int id, int index)
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 }
 
-std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds)
+HWND WaitForDialog(DWORD pid, int controlId, DWORD milliseconds)
 {
     const DWORD start = GetTickCount();
     do {
-        BoxSearch search{pid, nullptr};
+        DialogSearch search{pid, controlId, nullptr};
         EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            char text[256] = "";
-            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
-            *box = search.found;
-            return text;
-        }
+        if (search.found != nullptr) return search.found;
         Sleep(50);
     } while (GetTickCount() - start < milliseconds);
-    *box = nullptr;
-    return std::string();
+    return nullptr;
+}
+
+std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds)
+{
+    *box = WaitForDialog(pid, kMessageBoxTextId, milliseconds);
+    if (*box == nullptr) return std::string();
+    char text[256] = "";
+    GetDlgItemTextA(*box, kMessageBoxTextId, text, sizeof text);
+    return text;
 }
 
 void PressOk(HWND box)

@@ -52,6 +52,9 @@ int ListSelection(HWND dialog, int id);
 void Click(HWND dialog, int id);
 void SelectListItem(HWND dialog, int id, int index);
 
+// A visible dialog box of process pid that holds control controlId, or NULL
+// when none appears in time.
+HWND WaitForDialog(DWORD pid, int controlId, DWORD milliseconds = 15000);
 // A message box shown by process pid: its text, or "" when none appears in time.
 std::string WaitForMessageBox(DWORD pid, HWND* box, DWORD milliseconds = 15000);
 // Presses the message box's OK button.
