@@ -28,10 +28,6 @@ public:
     // Called once, after construction and before DoModal.
     void SetStartMode(int nStartMode, HWND hPrevWnd);
 
-    // Applied settings and runtime state, for tests and tools that look in.
-    int FnState() const { return m_nFnState; }
-    BOOL IsFeatureApplied() const { return m_bEnabled; }
-
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual BOOL OnInitDialog();
