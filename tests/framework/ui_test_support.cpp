@@ -54,19 +54,6 @@ bool TakeQuitMessage(int* pExitCode)
     return bFound;
 }
 
-ThreadLanguage::ThreadLanguage(LANGID language)
-    : m_previousUi(::GetThreadUILanguage()), m_previousLocale(::GetThreadLocale())
-{
-    ::SetThreadUILanguage(language);
-    ::SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
-}
-
-ThreadLanguage::~ThreadLanguage()
-{
-    ::SetThreadLocale(m_previousLocale);
-    ::SetThreadUILanguage(m_previousUi);
-}
-
 void UiTest::SetUp()
 {
     g_watchdogFired = false;

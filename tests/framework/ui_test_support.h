@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "thread_language.h"
+
 namespace uitest {
 
 // Runs fn from whatever message loop is running when the queue next goes idle,
@@ -17,19 +19,7 @@ void RunWhenIdle(std::function<void()> fn, UINT nDelayMs = 1);
 // Takes a WM_QUIT waiting in the thread's queue; true when there was one.
 bool TakeQuitMessage(int* pExitCode = nullptr);
 
-// Makes one language the thread's language for resource lookups (Windows'
-// loader follows the UI language, Wine's the thread locale) and restores both.
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID language);
-    ~ThreadLanguage();
-    ThreadLanguage(const ThreadLanguage&) = delete;
-    ThreadLanguage& operator=(const ThreadLanguage&) = delete;
-
-private:
-    LANGID m_previousUi;
-    LCID m_previousLocale;
-};
+using testsupport::ThreadLanguage;
 
 // Base fixture. A watchdog ends a modal loop that a failing test leaves
 // running (by posting WM_QUIT) and fails the test; TearDown drops tasks that

@@ -62,19 +62,6 @@ const ResourceImage& Image() { return *g_image; }
 void OpenImage(const std::wstring& fileName) { g_image.reset(new ResourceImage(fileName)); }
 void CloseImage() { g_image.reset(); }
 
-ThreadLanguage::ThreadLanguage(LANGID language)
-    : previousUi_(GetThreadUILanguage()), previousLocale_(GetThreadLocale())
-{
-    SetThreadUILanguage(language);
-    SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
-}
-
-ThreadLanguage::~ThreadLanguage()
-{
-    SetThreadLocale(previousLocale_);
-    SetThreadUILanguage(previousUi_);
-}
-
 std::wstring LoadText(HMODULE module, UINT id)
 {
     wchar_t buffer[1024];

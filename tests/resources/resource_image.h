@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "thread_language.h"
+
 #include <cstdint>
 #include <set>
 #include <string>
@@ -38,20 +40,7 @@ const ResourceImage& Image();
 void OpenImage(const std::wstring& fileName);
 void CloseImage();
 
-// Makes one language the calling thread's language for resource lookups and
-// puts the previous one back on destruction. Sets both the UI language (which
-// Windows' loader follows) and the thread locale (which Wine's loader follows).
-class ThreadLanguage {
-public:
-    explicit ThreadLanguage(LANGID language);
-    ~ThreadLanguage();
-    ThreadLanguage(const ThreadLanguage&) = delete;
-    ThreadLanguage& operator=(const ThreadLanguage&) = delete;
-
-private:
-    LANGID previousUi_;
-    LCID previousLocale_;
-};
+using testsupport::ThreadLanguage;
 
 // LoadStringW into a buffer, as CString::LoadString does; empty when the
 // string is missing or empty.

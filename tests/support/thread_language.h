@@ -1,0 +1,22 @@
+// Makes one language the calling thread's language for resource lookups and
+// puts the previous one back on destruction. Sets both the UI language (which
+// Windows' loader follows) and the thread locale (which Wine's loader follows).
+#pragma once
+
+#include <windows.h>
+
+namespace testsupport {
+
+class ThreadLanguage {
+public:
+    explicit ThreadLanguage(LANGID language);
+    ~ThreadLanguage();
+    ThreadLanguage(const ThreadLanguage&) = delete;
+    ThreadLanguage& operator=(const ThreadLanguage&) = delete;
+
+private:
+    LANGID previousUi_;
+    LCID previousLocale_;
+};
+
+}  // namespace testsupport
