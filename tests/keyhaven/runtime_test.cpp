@@ -5,6 +5,8 @@
 // script that a thread timer plays inside the dialog's modal loop.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,6 +53,25 @@ BOOL WINAPI RecordNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
     EXPECT_EQ(1u, data->uID);
     EXPECT_EQ(static_cast<UINT>(WM_TRAY_NOTIFY), data->uCallbackMessage);
     g_icons.push_back({message, IconId(data->hIcon)});
+    return TRUE;
+}
+
+struct HelpCall {
+    HWND window;
+    std::string file;
+    UINT command;
+    std::vector<DWORD> pairs;
+};
+std::vector<HelpCall> g_help;
+
+BOOL WINAPI RecordWinHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
+{
+    HelpCall call{window, file ? file : "<null>", command, {}};
+    for (const DWORD* pair = reinterpret_cast<const DWORD*>(data); pair[0] != 0 || pair[1] != 0; pair += 2) {
+        call.pairs.push_back(pair[0]);
+        call.pairs.push_back(pair[1]);
+    }
+    g_help.push_back(call);
     return TRUE;
 }
 
@@ -162,6 +183,48 @@ TEST_F(DialogRuntime, AutoResetPlaysTheResetSoundOfTheUnappliedBox)
     DWORD enabled = 1;
     EXPECT_TRUE(ReadSetting("FnKeyEnable", &enabled));
     EXPECT_EQ(0u, enabled);
+}
+
+TEST_F(DialogRuntime, ContextHelpOpensTheHelpFileWithTheControlsOwnIds)
+{
+    ImportHook help(GetModuleHandleA(nullptr), "user32.dll", "WinHelpA", reinterpret_cast<void*>(RecordWinHelp));
+    ASSERT_TRUE(help.Installed());
+    g_help.clear();
+    HWND frame = nullptr;
+    RunDialog([&](HWND dialog) {
+        frame = GetDlgItem(dialog, IDC_GROUP_OPTIONS);  // not in the table: passed on all the same
+        HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_GROUP_OPTIONS, frame, 0, {0, 0}};
+        SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    });
+    ASSERT_EQ(1u, g_help.size());
+    EXPECT_EQ(frame, g_help[0].window);
+    EXPECT_EQ(static_cast<UINT>(HELP_WM_HELP), g_help[0].command);
+    char programFiles[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
+    EXPECT_EQ(std::string(programFiles) + "\\ORVENTA\\Accessibility\\KEYHAVEN.HLP", g_help[0].file);
+    const std::vector<DWORD> pairs = {1000, 1000, 1002, 1002, 1003, 1003, 1004, 1004, 1005, 1005,
+                                      1006, 1006, 1007, 1007, 1009, 1009, 1, 1, 2, 2};
+    EXPECT_EQ(pairs, g_help[0].pairs);
+}
+
+TEST_F(DialogRuntime, SystemMenuEndsWithTheAboutItem)
+{
+    std::string item;
+    UINT id = 0;
+    RunDialog([&](HWND dialog) {
+        HMENU menu = GetSystemMenu(dialog, FALSE);
+        const int count = GetMenuItemCount(menu);
+        id = GetMenuItemID(menu, count - 1);
+        char text[128] = "";
+        GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+        item = text;
+        EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+    });
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), id);
+    char expected[128] = "";
+    LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, expected, sizeof expected);
+    EXPECT_FALSE(item.empty());
+    EXPECT_EQ(std::string(expected), item);
 }
 
 TEST_F(DialogRuntime, FnMessagesResetTheIdleCount)
