@@ -73,10 +73,10 @@ int g_step = 0;
 const char* FnStateName(DWORD state)
 {
     switch (state) {
-    case FN_RELEASED: return "released";
-    case FN_LATCHED: return "latched";
-    case FN_LOCKED: return "locked";
-    default: return "?";
+    case FN_RELEASED: return "Fn released";
+    case FN_LATCHED: return "Fn latched";
+    case FN_LOCKED: return "Fn locked";
+    default: return "Fn in an unknown state";
     }
 }
 
@@ -86,7 +86,7 @@ std::string ProgramFnState(HWND dialog)
     if (dialog == nullptr || !IsWindow(dialog)) return "not running";
     SendMessageA(dialog, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0);
     DWORD state = 0xFF;
-    if (!keyhavenremote::ReadSetting("FnKeyStatus", &state)) return "unknown";
+    if (!keyhavenremote::ReadSetting("FnKeyStatus", &state)) return "Fn state unknown";
     return FnStateName(state);
 }
 
@@ -95,7 +95,7 @@ void Report(const char* what, HWND dialog)
     std::printf("\n%2d. %s\n", ++g_step, what);
     VnSnapshot ec;
     if (VirtualNotebook::TryState(&ec)) {
-        std::printf("    EC: sticky-key mode %s, Fn %s | program: Fn %s\n", ec.stickyMode ? "on" : "off",
+        std::printf("    EC: sticky-key mode %s, Fn %s | program: %s\n", ec.stickyMode ? "on" : "off",
                     ec.fnDown ? "down" : "up", ProgramFnState(dialog).c_str());
     } else {
         std::printf("    EC: driver not running\n");
@@ -172,6 +172,15 @@ int main(int argc, char** argv)
     std::printf("Keyhaven on the virtual notebook (driver %s)\n", driverPath.c_str());
     if (!Check_Driver(vnotebook::kDriverServiceName, driverPath.c_str())) return Fail("Check_Driver failed");
     Report("Check_Driver installed and started the driver", nullptr);
+
+    // The raw channel beneath it all: one port written and read back through the driver.
+    const int written = IO_Port_Write_UCHAR(VN_SCRATCH_PORT_FIRST, 0x5A);
+    UCHAR value = 0;
+    const int read = IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value);
+    char what[128];
+    std::snprintf(what, sizeof what, "IO_Port_Write_UCHAR(0x%X, 0x5A) -> %d; IO_Port_Read_UCHAR(0x%X) -> %d, value 0x%02X",
+                  VN_SCRATCH_PORT_FIRST, written, VN_SCRATCH_PORT_FIRST, read, value);
+    Report(what, nullptr);
 
     KeyhavenProcess program;
     if (!program.Start("Instant")) return Fail("cannot start Keyhaven.exe");
