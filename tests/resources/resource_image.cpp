@@ -2,18 +2,11 @@
 
 #include <memory>
 
+#include "program_folder.h"
+
 namespace restest {
 
 namespace {
-
-std::wstring DirectoryOfThisProgram()
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    size_t slash = result.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : result.substr(0, slash + 1);
-}
 
 bool IsAbsolute(const std::wstring& path)
 {
@@ -45,7 +38,7 @@ BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR param)
 }  // namespace
 
 ResourceImage::ResourceImage(const std::wstring& fileName)
-    : path_(IsAbsolute(fileName) ? fileName : DirectoryOfThisProgram() + fileName)
+    : path_(IsAbsolute(fileName) ? fileName : programfolder::Wide() + fileName)
 {
     module_ = LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module_)

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "program_folder.h"
+
 namespace keyhavenremote {
 namespace {
 
@@ -37,10 +39,7 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
 
 std::string ProgramFolder()
 {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1);
+    return programfolder::Narrow();
 }
 
 KeyhavenProcess::~KeyhavenProcess()

@@ -8,6 +8,7 @@
 // decimal or hex (1041, 0x0411); default: the thread's own language.
 // Keyhaven.exe is looked for beside this program unless --exe names it.
 // With --close-after the window closes by itself (for screenshots).
+#include "program_folder.h"
 #include "settings_texts.h"
 
 #include "resource.h"
@@ -30,15 +31,6 @@ struct Options {
     bool valid = true;
 };
 
-std::wstring DirectoryOfThisProgram()
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    size_t slash = result.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : result.substr(0, slash + 1);
-}
-
 LANGID ParseLanguage(const wchar_t* text)
 {
     wchar_t* end = nullptr;
@@ -52,7 +44,7 @@ LANGID ParseLanguage(const wchar_t* text)
 Options ParseOptions(int count, wchar_t** args)
 {
     Options options;
-    options.exePath = DirectoryOfThisProgram() + L"Keyhaven.exe";
+    options.exePath = programfolder::Wide() + L"Keyhaven.exe";
     for (int i = 1; i < count && options.valid; ++i) {
         std::wstring arg = args[i];
         if (arg == L"--exe" && i + 1 < count) {

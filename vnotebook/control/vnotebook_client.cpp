@@ -1,6 +1,7 @@
 #include "vnotebook_client.h"
 
 #include "latchwire.h"
+#include "program_folder.h"
 
 #include <stdexcept>
 
@@ -40,10 +41,7 @@ bool Control(DWORD code, void* input, DWORD inputSize, void* output, DWORD outpu
 
 std::string DriverFilePath()
 {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + VNOTEBOOK_DRIVER_FILE;
+    return programfolder::Narrow() + VNOTEBOOK_DRIVER_FILE;
 }
 
 bool VirtualNotebook::Install()
