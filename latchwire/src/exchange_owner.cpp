@@ -13,8 +13,9 @@ namespace {
 constexpr char kRecordName[] = "Latchwire EC Exchange Owner";
 
 // The record must outlive a process that dies inside its exchange, so every
-// process that runs exchanges keeps one view of it until it ends. Mapped once
-// per process; threads that race here keep the first view.
+// process that runs exchanges keeps it open, and so named, until it ends: one
+// mapping handle and one view per process, never closed. Threads that race
+// here keep the first and close their own.
 OwnerRecord* volatile g_record = nullptr;
 
 OwnerRecord* SharedRecord()
@@ -24,14 +25,15 @@ OwnerRecord* SharedRecord()
                                         kRecordName);
     if (mapping == nullptr) return nullptr;
     void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(OwnerRecord));
-    CloseHandle(mapping);  // the view keeps the record alive
-    if (view == nullptr) return nullptr;
-    void* previous = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_record), view, nullptr);
-    if (previous != nullptr) {
-        UnmapViewOfFile(view);
-        return static_cast<OwnerRecord*>(previous);
+    if (view == nullptr) {
+        CloseHandle(mapping);
+        return nullptr;
     }
-    return static_cast<OwnerRecord*>(view);
+    void* previous = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_record), view, nullptr);
+    if (previous == nullptr) return static_cast<OwnerRecord*>(view);
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    return static_cast<OwnerRecord*>(previous);
 }
 
 // A process that cannot be opened for lack of rights counts as alive, as
@@ -39,7 +41,7 @@ OwnerRecord* SharedRecord()
 bool ProcessHasEnded(LONG pid)
 {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+    if (process == nullptr) return GetLastError() != ERROR_ACCESS_DENIED;
     bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
     CloseHandle(process);
     return ended;
