@@ -125,8 +125,8 @@ TEST_P(EcExchange, EachCommandIsOneExchangeOfTheseRequestsInThisOrder)
         LibraryCalls calls;
         trace.Clear();
         EXPECT_EQ(1, c.call()) << c.name;
-        EXPECT_EQ(StickyExchangeRequests(GetParam(), c.data), calls.RequestTexts()) << c.name;
-        EXPECT_TRUE(calls.Sleeps().empty());
+        EXPECT_EQ(StickyExchangeRequests(GetParam(), c.data), calls.Get().RequestTexts()) << c.name;
+        EXPECT_TRUE(calls.Get().sleeps.empty());
         EXPECT_EQ((Messages{std::string("Call function -->") + c.name + "\n\r",
                             std::string(c.name) + " process completed\n\n\r"}),
                   trace.Messages());
@@ -202,7 +202,7 @@ TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
         trace.Clear();
         EXPECT_EQ(0, row.call()) << row.what;
         EXPECT_EQ(row.trace, trace.Messages()) << row.what;
-        EXPECT_EQ(row.sleeps, calls.Sleeps()) << row.what;
+        EXPECT_EQ(row.sleeps, calls.Get().sleeps) << row.what;
         ExpectLeftAsFound(row.what);
     }
     ASSERT_TRUE(VirtualNotebook::Reset());
@@ -249,7 +249,7 @@ TEST_P(EcExchange, DecodeRegisterWhoseSaveReadFailsIsNeverWritten)
         trace.Clear();
         EXPECT_EQ(0, FnKeyDown()) << "the window cannot open without the register: no success is reported";
         EXPECT_EQ("PCI_DeviceReceiveCOMM-->DeviceIoControl Fail!\n\r", trace.Messages().at(1));
-        for (const std::string& request : calls.RequestTexts()) {
+        for (const std::string& request : calls.Get().RequestTexts()) {
             EXPECT_EQ(std::string::npos, request.find(std::string(row.unsavedRegister) + "=")) << request;
         }
         ExpectLeftAsFound(row.unsavedRegister);

@@ -45,9 +45,9 @@ DWORD FinishWorker(PROCESS_INFORMATION& worker)
 std::vector<DWORD> WaitResults(const LibraryCalls& calls)
 {
     std::vector<DWORD> results;
-    for (const latchwiretest::SemaphoreWait& w : calls.Waits()) {
-        EXPECT_EQ(600u, w.milliseconds);
-        results.push_back(w.result);
+    for (const std::pair<DWORD, DWORD>& w : calls.Get().waits) {
+        EXPECT_EQ(600u, w.first);
+        results.push_back(w.second);
     }
     return results;
 }
@@ -82,7 +82,7 @@ TEST_F(EcSemaphore, EachExchangeOpensWaitsSixHundredMsAndGivesBackOnlyWhatItHeld
     {
         LibraryCalls calls;
         EXPECT_EQ(1, FnKeyDown()) << "after the wait runs out, the exchange goes on without the semaphore";
-        EXPECT_EQ(std::vector<std::string>{"Quorin Utility Semaphore Object 1/1"}, calls.SemaphoresOpened());
+        EXPECT_EQ(std::vector<std::string>{"Quorin Utility Semaphore Object 1/1"}, calls.Get().semaphores);
         EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls));
     }
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(holder, 0)) << "it released what it never held";

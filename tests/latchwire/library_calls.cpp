@@ -10,18 +10,25 @@
 namespace latchwiretest {
 namespace {
 
-struct Recorded {
+struct State {
     std::mutex lock;
-    std::vector<DeviceOpen> opens;
-    std::vector<DeviceRequest> requests;
-    std::vector<DWORD> sleeps;
-    std::vector<SemaphoreWait> waits;
-    std::vector<std::string> semaphores;
-    int closes = 0;
+    Recorded recorded;
     DWORD failCode = 0;
-    int failNth = 0, seenOfFailCode = 0;
+    int failNth = 0, seen = 0;
     bool failCloses = false;
 } g;
+
+DWORD Width(DWORD code)
+{
+    return code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_READ_PORT_UCHAR     ? 1
+           : code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_READ_PORT_USHORT ? 2
+                                                                                : 4;
+}
+
+bool IsPortWrite(DWORD code)
+{
+    return code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_WRITE_PORT_ULONG;
+}
 
 DWORD ValueAt(DWORD address, DWORD bytes)
 {
@@ -30,83 +37,57 @@ DWORD ValueAt(DWORD address, DWORD bytes)
     return value;
 }
 
-DWORD PortWidth(DWORD code)
+HANDLE WINAPI OnCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                           DWORD flags, HANDLE templ)
 {
-    if (code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_READ_PORT_UCHAR) return 1;
-    if (code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_READ_PORT_USHORT) return 2;
-    return 4;
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.recorded.opens.push_back({path, access, share, disposition, flags, sa != nullptr || templ != nullptr});
+    return CreateFileA(path, access, share, sa, disposition, flags, templ);
 }
 
-bool IsPortWrite(DWORD code)
+BOOL WINAPI OnDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                              LPDWORD returned, LPOVERLAPPED overlapped)
 {
-    return code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_WRITE_PORT_ULONG;
-}
-
-HANDLE WINAPI RecordCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                               DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    {
-        std::lock_guard<std::mutex> hold(g.lock);
-        g.opens.push_back({path, access, share, disposition, flags, security != nullptr || templateFile != nullptr});
-    }
-    return CreateFileA(path, access, share, security, disposition, flags, templateFile);
-}
-
-BOOL WINAPI RecordDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                                  LPDWORD returned, LPOVERLAPPED overlapped)
-{
-    DeviceRequest r{code, {}, 0, outSize, out != nullptr, overlapped != nullptr};
-    r.words.resize(inSize / 4);
+    DeviceRequest r{code, std::vector<DWORD>(inSize / 4), 0, outSize, out != nullptr, overlapped != nullptr};
     if (inSize) std::memcpy(r.words.data(), in, r.words.size() * 4);
-    if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], PortWidth(code));
+    if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], Width(code));
     if (code == IOCTL_PCI_CONFIG_WRITE && r.words.size() == 7) r.pointee = ValueAt(r.words[5], r.words[6]);
-    bool fail = false;
     {
         std::lock_guard<std::mutex> hold(g.lock);
-        g.requests.push_back(r);
-        fail = code == g.failCode && ++g.seenOfFailCode == g.failNth;
+        g.recorded.requests.push_back(r);
+        if (code == g.failCode && ++g.seen == g.failNth) return FALSE;
     }
-    if (fail) return FALSE;
     return DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
 }
 
-void WINAPI RecordSleep(DWORD milliseconds)
+void WINAPI OnSleep(DWORD milliseconds)
 {
     std::lock_guard<std::mutex> hold(g.lock);
-    g.sleeps.push_back(milliseconds);
+    g.recorded.sleeps.push_back(milliseconds);
 }
 
-DWORD WINAPI RecordWait(HANDLE handle, DWORD milliseconds)
+DWORD WINAPI OnWait(HANDLE handle, DWORD milliseconds)
 {
     DWORD result = WaitForSingleObject(handle, milliseconds);
     std::lock_guard<std::mutex> hold(g.lock);
-    if (milliseconds != 0) g.waits.push_back({milliseconds, result});
+    if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
     return result;
 }
 
-HANDLE WINAPI RecordCreateSemaphore(LPSECURITY_ATTRIBUTES security, LONG initial, LONG maximum, LPCSTR name)
+HANDLE WINAPI OnCreateSemaphore(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG maximum, LPCSTR name)
 {
-    {
-        std::lock_guard<std::mutex> hold(g.lock);
-        g.semaphores.push_back(std::string(name ? name : "(none)") + " " + std::to_string(initial) + "/" +
-                               std::to_string(maximum) + (security ? " +security" : ""));
-    }
-    return CreateSemaphoreA(security, initial, maximum, name);
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.recorded.semaphores.push_back(std::string(name ? name : "(none)") + " " + std::to_string(initial) + "/" +
+                                    std::to_string(maximum) + (sa ? " +security" : ""));
+    return CreateSemaphoreA(sa, initial, maximum, name);
 }
 
-BOOL WINAPI RecordClose(HANDLE handle)
+BOOL WINAPI OnClose(HANDLE handle)
 {
     BOOL closed = CloseHandle(handle);
     std::lock_guard<std::mutex> hold(g.lock);
-    ++g.closes;
+    ++g.recorded.closes;
     return g.failCloses ? FALSE : closed;
-}
-
-template <typename T>
-std::vector<T> Copy(const std::vector<T>& v)
-{
-    std::lock_guard<std::mutex> hold(g.lock);
-    return v;
 }
 
 }  // namespace
@@ -114,67 +95,57 @@ std::vector<T> Copy(const std::vector<T>& v)
 std::string DeviceRequest::Text() const
 {
     char text[64] = "?";
-    const bool port = words.size() == 2 && code != IOCTL_MAP_PHYSICAL;
-    if (port && IsPortWrite(code)) {
-        std::snprintf(text, sizeof text, "W%lu %lX=%lX", PortWidth(code), words[0], pointee);
-    } else if (port) {
-        std::snprintf(text, sizeof text, "R%lu %lX", PortWidth(code), words[0]);
+    if (words.size() == 2 && code != IOCTL_MAP_PHYSICAL) {
+        std::snprintf(text, sizeof text, IsPortWrite(code) ? "W%lu %lX=%lX" : "R%lu %lX", Width(code), words[0],
+                      pointee);
     } else if (words.size() == 7) {
-        int n = std::snprintf(text, sizeof text, "C%c %lu:%lX/%lX/%lX@%lXx%lu",
-                              code == IOCTL_PCI_CONFIG_WRITE ? 'W' : 'R', words[0], words[1], words[2], words[3],
-                              words[4], words[6]);
-        if (code == IOCTL_PCI_CONFIG_WRITE) std::snprintf(text + n, sizeof text - n, "=%lX", pointee);
+        const bool write = code == IOCTL_PCI_CONFIG_WRITE;
+        std::snprintf(text, sizeof text, write ? "CW %lu:%lX/%lX/%lX@%lXx%lu=%lX" : "CR %lu:%lX/%lX/%lX@%lXx%lu",
+                      words[0], words[1], words[2], words[3], words[4], words[6], pointee);
     }
     return text;
 }
 
+std::vector<std::string> Recorded::RequestTexts() const
+{
+    std::vector<std::string> texts;
+    for (const DeviceRequest& r : requests) texts.push_back(r.Text());
+    return texts;
+}
+
 struct LibraryCalls::Hooks {
-    HMODULE library = GetModuleHandleA("Latchwire.dll");
-    testsupport::ImportHook open{library, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RecordCreateFile)};
-    testsupport::ImportHook control{library, "kernel32.dll", "DeviceIoControl",
-                                    reinterpret_cast<void*>(RecordDeviceIoControl)};
-    testsupport::ImportHook sleep{library, "kernel32.dll", "Sleep", reinterpret_cast<void*>(RecordSleep)};
-    testsupport::ImportHook wait{library, "kernel32.dll", "WaitForSingleObject", reinterpret_cast<void*>(RecordWait)};
-    testsupport::ImportHook semaphore{library, "kernel32.dll", "CreateSemaphoreA",
-                                      reinterpret_cast<void*>(RecordCreateSemaphore)};
-    testsupport::ImportHook close{library, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(RecordClose)};
+    HMODULE dll = GetModuleHandleA("Latchwire.dll");
+    testsupport::ImportHook hooks[6] = {
+        {dll, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(OnCreateFile)},
+        {dll, "kernel32.dll", "DeviceIoControl", reinterpret_cast<void*>(OnDeviceIoControl)},
+        {dll, "kernel32.dll", "Sleep", reinterpret_cast<void*>(OnSleep)},
+        {dll, "kernel32.dll", "WaitForSingleObject", reinterpret_cast<void*>(OnWait)},
+        {dll, "kernel32.dll", "CreateSemaphoreA", reinterpret_cast<void*>(OnCreateSemaphore)},
+        {dll, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(OnClose)}};
 };
 
 LibraryCalls::LibraryCalls()
 {
     {
         std::lock_guard<std::mutex> hold(g.lock);
-        g.opens.clear(), g.requests.clear(), g.sleeps.clear(), g.waits.clear(), g.semaphores.clear();
-        g.closes = 0, g.failCode = 0, g.failNth = 0, g.seenOfFailCode = 0, g.failCloses = false;
+        g.recorded = Recorded();
+        g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
     }
     hooks_.reset(new Hooks);
 }
 
 LibraryCalls::~LibraryCalls() = default;
 
-std::vector<DeviceOpen> LibraryCalls::Opens() const { return Copy(g.opens); }
-std::vector<DeviceRequest> LibraryCalls::Requests() const { return Copy(g.requests); }
-std::vector<DWORD> LibraryCalls::Sleeps() const { return Copy(g.sleeps); }
-std::vector<SemaphoreWait> LibraryCalls::Waits() const { return Copy(g.waits); }
-std::vector<std::string> LibraryCalls::SemaphoresOpened() const { return Copy(g.semaphores); }
-
-std::vector<std::string> LibraryCalls::RequestTexts() const
-{
-    std::vector<std::string> texts;
-    for (const DeviceRequest& r : Requests()) texts.push_back(r.Text());
-    return texts;
-}
-
-int LibraryCalls::Closes() const
+Recorded LibraryCalls::Get() const
 {
     std::lock_guard<std::mutex> hold(g.lock);
-    return g.closes;
+    return g.recorded;
 }
 
 void LibraryCalls::FailRequest(DWORD code, int nth)
 {
     std::lock_guard<std::mutex> hold(g.lock);
-    g.failCode = code, g.failNth = nth, g.seenOfFailCode = 0;
+    g.failCode = code, g.failNth = nth, g.seen = 0;
 }
 
 void LibraryCalls::FailCloses()
