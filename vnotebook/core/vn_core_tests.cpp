@@ -181,7 +181,6 @@ TEST_F(Notebook, PowerOnStateAndResetAfterUse) {
     ASSERT_TRUE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_FN_DOWN}));
     ASSERT_TRUE(a.enable());
     a.ecWrite(VN_EC_CMD_REG, 1);
-    vn_map_add(&m, kAgentA, 0x1000, VN_PHYS_BASE, 16);
     m.requestCount = 7;
     vn_configure(&m, VN_CFG_CHIPSET, VN_CHIPSET_FIRST);
     vn_configure(&m, VN_CFG_FAIL_PORT, 0x80);
@@ -565,7 +564,8 @@ TEST_F(Notebook, ConfigureRejectsBadSettingsAndClearLogKeepsState) {
     EXPECT_EQ(0, vn_configure(&m, VN_CFG_CHIPSET, 3));
     EXPECT_EQ(0, vn_configure(&m, VN_CFG_DECODE_STUCK, 2));
     EXPECT_EQ(0, vn_configure(&m, 0, 0));
-    EXPECT_EQ(0, vn_configure(&m, 11, 0));
+    EXPECT_EQ(0, vn_configure(&m, VN_CFG_CALLER_IS_ADMIN, 2));
+    EXPECT_EQ(0, vn_configure(&m, 12, 0));
     EXPECT_EQ(VN_CHIPSET_SECOND, m.chipset);
     EXPECT_EQ(0u, m.decodeStuck);
 
@@ -578,7 +578,6 @@ TEST_F(Notebook, ConfigureRejectsBadSettingsAndClearLogKeepsState) {
     ASSERT_TRUE(a.waitFlag(2));
     a.clear();
     a.disable();
-    vn_map_add(&m, kAgentA, 0x1000, VN_PHYS_BASE, 16);
     m.requestCount = 9;
 
     // The ring keeps the last 64 of 81 bytes, oldest first.
@@ -598,7 +597,6 @@ TEST_F(Notebook, ConfigureRejectsBadSettingsAndClearLogKeepsState) {
     EXPECT_EQ(0, s.ecLog[0].value);
     EXPECT_EQ(1u, s.stickyMode);
     EXPECT_EQ(1u, s.fnDown);
-    EXPECT_EQ(1u, s.mappings);
 }
 
 // ---- Scratch and unclaimed ports ----
@@ -691,16 +689,6 @@ TEST_F(Notebook, MapRangesAndTable) {
     len = 0;
     EXPECT_EQ(0, vn_map_check(&m, VN_PHYS_BASE + 0x1001, &len));
 
-    for (uint32_t i = 0; i < VN_MAX_MAPPINGS; ++i)
-        ASSERT_EQ(1, vn_map_add(&m, i % 2 ? kAgentA : kAgentB, 0x10000 * (i + 1), VN_PHYS_BASE, 0x1000));
-    EXPECT_EQ(0, vn_map_add(&m, kAgentA, 0x990000, VN_PHYS_BASE, 0x1000));
-    EXPECT_EQ(VN_MAX_MAPPINGS, snap().mappings);
-    EXPECT_EQ(0, vn_map_remove(&m, kAgentA, 0x10000));  // agent B's
-    EXPECT_EQ(1, vn_map_remove(&m, kAgentB, 0x10000));
-    EXPECT_EQ(0, vn_map_remove(&m, kAgentB, 0x10000));
-    EXPECT_EQ(VN_MAX_MAPPINGS - 1, snap().mappings);
-    EXPECT_EQ(1, vn_map_add(&m, kAgentA, 0x990000, VN_PHYS_BASE, 0x1000));
-    EXPECT_EQ(1, vn_map_remove(&m, kAgentA, 0x990000));
 }
 
 }  // namespace
