@@ -15,10 +15,14 @@
 #include "lw_dispatch.h"
 #include "real_hardware.h"
 
-NTSYSAPI NTSTATUS NTAPI ZwQueryVirtualMemory(HANDLE process, PVOID address, ULONG informationClass, PVOID information,
-                                             SIZE_T length, PSIZE_T returned);
+/* ZwQueryVirtualMemory, which Windows XP's kernel does not export: looked up at load time. */
+typedef NTSTATUS(NTAPI* QueryVirtualMemoryFn)(HANDLE process, PVOID address, ULONG informationClass,
+                                              PVOID information, SIZE_T length, PSIZE_T returned);
+static QueryVirtualMemoryFn QueryVirtualMemory;
 
 #define MEMORY_BASIC_INFORMATION_CLASS 0
+#define REGION_COMMITTED 0x1000u
+#define PAGE_BYTES 0x1000u
 
 static PDEVICE_OBJECT LatchwireDevice;
 static BOOLEAN WatchingProcesses;
@@ -37,13 +41,32 @@ typedef struct RegionInfo {
 
 static BOOLEAN InCallersContext(const LwCaller* caller)
 {
-    return (ULONG)(ULONG_PTR)PsGetCurrentProcessId() == caller->processId;
+    return AddressSpaceOwner() == caller->processId;
 }
 
 static BOOLEAN InUserSpace(ULONG address, ULONG length)
 {
     ULONG limit = (ULONG)MmUserProbeAddress;
     return address < limit && length <= limit - address;
+}
+
+/* Without the query: one page, described by what it can be secured for. */
+static void DescribePageBySecuring(ULONG address, LwRegion* region)
+{
+    PVOID page = (PVOID)(ULONG_PTR)(address & ~(PAGE_BYTES - 1));
+    HANDLE secured;
+    region->base = (ULONG)(ULONG_PTR)page;
+    region->size = PAGE_BYTES;
+    region->state = REGION_COMMITTED;
+    region->protect = PAGE_NOACCESS;
+    secured = MmSecureVirtualMemory(page, PAGE_BYTES, PAGE_READWRITE);
+    if (secured != NULL) {
+        region->protect = PAGE_READWRITE;
+    } else {
+        secured = MmSecureVirtualMemory(page, PAGE_BYTES, PAGE_READONLY);
+        if (secured != NULL) region->protect = PAGE_READONLY;
+    }
+    if (secured != NULL) MmUnsecureVirtualMemory(secured);
 }
 
 static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
@@ -53,8 +76,12 @@ static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegio
     NTSTATUS status;
     if (!InCallersContext(caller)) return STATUS_ACCESS_DENIED;
     if (!InUserSpace(address, 1)) return STATUS_ACCESS_VIOLATION;
-    status = ZwQueryVirtualMemory(NtCurrentProcess(), (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS,
-                                  &info, sizeof info, &size);
+    if (QueryVirtualMemory == NULL) {
+        DescribePageBySecuring(address, region);
+        return STATUS_SUCCESS;
+    }
+    status = QueryVirtualMemory(NtCurrentProcess(), (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS, &info,
+                                sizeof info, &size);
     if (!NT_SUCCESS(status)) return status;
     region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
     region->size = (ULONG)info.RegionSize;
@@ -99,16 +126,56 @@ static const LwCallerMemory CallerContextMemory = { QueryCallerRegion, ReadCalle
 
 /* ---- who is calling ---------------------------------------------------------- */
 
-/* Administrators and SYSTEM (whose token holds the Administrators group). */
+#define TOKEN_TAG 0x6B6F544Cu /* 'LTok' */
+#ifndef SE_GROUP_ENABLED
+#define SE_GROUP_ENABLED 0x00000004L
+#define SE_GROUP_USE_FOR_DENY_ONLY 0x00000010L
+#endif
+
+/* BUILTIN\Administrators, S-1-5-32-544. */
+typedef struct AdministratorsSid {
+    UCHAR Revision;
+    UCHAR SubAuthorityCount;
+    SID_IDENTIFIER_AUTHORITY IdentifierAuthority;
+    ULONG SubAuthority[2];
+} AdministratorsSid;
+
+static const AdministratorsSid Administrators = { 1, 2, { { 0, 0, 0, 0, 0, 5 } }, { 32, 544 } };
+
+static BOOLEAN HoldsEnabledAdministrators(const TOKEN_GROUPS* groups)
+{
+    ULONG i;
+    for (i = 0; i < groups->GroupCount; i++) {
+        const SID_AND_ATTRIBUTES* group = &groups->Groups[i];
+        /* A filtered (deny-only) Administrators group does not count. */
+        if ((group->Attributes & SE_GROUP_ENABLED) != 0 && (group->Attributes & SE_GROUP_USE_FOR_DENY_ONLY) == 0 &&
+            RtlEqualSid(group->Sid, (PSID)&Administrators)) {
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+/*
+ * Administrators and SYSTEM (whose token holds the Administrators group): the
+ * calling process's primary token, which is the current process's.
+ */
 static BOOLEAN CallerIsAdmin(void)
 {
-    SECURITY_SUBJECT_CONTEXT subject;
-    BOOLEAN admin;
-    SeCaptureSubjectContext(&subject);
-    SeLockSubjectContext(&subject);
-    admin = SeTokenIsAdmin(SeQuerySubjectContextToken(&subject));
-    SeUnlockSubjectContext(&subject);
-    SeReleaseSubjectContext(&subject);
+    HANDLE token;
+    ULONG size = 0;
+    TOKEN_GROUPS* groups;
+    BOOLEAN admin = FALSE;
+    if (!NT_SUCCESS(ZwOpenProcessTokenEx(NtCurrentProcess(), TOKEN_QUERY, OBJ_KERNEL_HANDLE, &token))) return FALSE;
+    ZwQueryInformationToken(token, TokenGroups, NULL, 0, &size);
+    groups = size ? (TOKEN_GROUPS*)ExAllocatePoolWithTag(PagedPool, size, TOKEN_TAG) : NULL;
+    if (groups != NULL) {
+        if (NT_SUCCESS(ZwQueryInformationToken(token, TokenGroups, groups, size, &size))) {
+            admin = HoldsEnabledAdministrators(groups);
+        }
+        ExFreePoolWithTag(groups, TOKEN_TAG);
+    }
+    ZwClose(token);
     return admin;
 }
 
@@ -177,6 +244,8 @@ NTSTATUS WINAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     NTSTATUS status;
     (void)registryPath;
 
+    RtlInitUnicodeString(&name, L"ZwQueryVirtualMemory");
+    QueryVirtualMemory = (QueryVirtualMemoryFn)MmGetSystemRoutineAddress(&name);
     LwInitialize(&CallerContextMemory, &RealHardware);
     RtlInitUnicodeString(&name, LATCHWIRE_DEVICE_NAME_W);
     status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &LatchwireDevice);

@@ -97,6 +97,16 @@ static NTSTATUS RealWriteConfig(const PciConfigRequest* r, const UCHAR* bytes)
 
 /* ---- physical memory ------------------------------------------------------- */
 
+ULONG AddressSpaceOwner(void)
+{
+    PROCESS_BASIC_INFORMATION info;
+    ULONG size = 0;
+    if (!NT_SUCCESS(ZwQueryInformationProcess(NtCurrentProcess(), ProcessBasicInformation, &info, sizeof info, &size))) {
+        return 0;
+    }
+    return (ULONG)info.UniqueProcessId;
+}
+
 typedef struct RealMapping {
     PVOID kernelAddress;
     PMDL mdl;
@@ -117,7 +127,7 @@ static NTSTATUS RealMap(const LwCaller* caller, LwMapping* mapping)
     PHYSICAL_ADDRESS phys;
     RealMapping* m;
     ULONG length = mapping->length ? mapping->length : PAGE_BYTES;
-    if ((ULONG)(ULONG_PTR)PsGetCurrentProcessId() != caller->processId) return STATUS_ACCESS_DENIED;
+    if (AddressSpaceOwner() != caller->processId) return STATUS_ACCESS_DENIED;
     m = (RealMapping*)ExAllocatePoolWithTag(NonPagedPool, sizeof *m, MAPPING_TAG);
     if (m == NULL) return STATUS_INSUFFICIENT_RESOURCES;
     RtlZeroMemory(m, sizeof *m);
@@ -144,7 +154,7 @@ static void RealUnmap(LwMapping* mapping, BOOLEAN processEnded)
 {
     RealMapping* m = (RealMapping*)mapping->host;
     if (!processEnded) {
-        if ((ULONG)(ULONG_PTR)PsGetCurrentProcessId() == mapping->processId) {
+        if (AddressSpaceOwner() == mapping->processId) {
             MmUnmapLockedPages(m->userAddress, m->mdl);
         } else {
             PEPROCESS process;
