@@ -55,10 +55,11 @@ TEST(RealDriver, InstallsServesRefusesAndIsRemoved)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FUNCTION),
               Request(LATCHWIRE_CTL_CODE(0x80C, LATCHWIRE_ACCESS_WRITE), &port, sizeof port));
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_LENGTH), Request(IOCTL_READ_PORT_UCHAR, &port, 4));
-    PciConfigRequest pastEnd{1, 0, 0x1F, 0, 0xFF, 0, 0x10};
-    unsigned char bytes[16] = {};
-    pastEnd.Data = AddressOf(bytes);
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), Request(IOCTL_PCI_CONFIG_READ, &pastEnd, sizeof pastEnd));
+    for (PciConfigRequest outside : {PciConfigRequest{1, 0, 32, 0, 0, 0, 0}, PciConfigRequest{1, 0, 0x1F, 8, 0, 0, 0},
+                                     PciConfigRequest{1, 0, 0x1F, 0, 0x101, 0, 0}}) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER),
+                  Request(IOCTL_PCI_CONFIG_READ, &outside, sizeof outside));
+    }
     UnmapRequest unknown{0x10000};
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), Request(IOCTL_UNMAP_LINEAR, &unknown, sizeof unknown));
     // Refused: a pointer into the caller's memory, which is not the memory Wine runs the driver in.
