@@ -149,6 +149,9 @@ TEST_F(DriverRequests, UnmapOfAnotherAddressIsRefused)
     UnmapRequest right{linear};
     EXPECT_TRUE(SendOnOpenDevice(IOCTL_UNMAP_LINEAR, &right, sizeof right));
     EXPECT_EQ(0u, VirtualNotebook::State().mappings);
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_NE(0u, VirtualQuery(reinterpret_cast<void*>(static_cast<ULONG_PTR>(linear)), &region, sizeof region));
+    EXPECT_EQ(static_cast<DWORD>(MEM_FREE), region.State) << "the view is gone from this process";
 }
 
 TEST_F(DriverRequests, PublicRequestsAreCounted)
@@ -216,21 +219,25 @@ TEST_F(DriverRequests, MapNeverReportsMoreThanTheOutputBufferHolds)
 
 TEST_F(DriverRequests, InputThatCannotBeReadFailsAndChangesNothing)
 {
+    enum Kind { kProtected, kReservedOnly, kFreed };
     struct Memory {
         const char* what;
+        Kind kind;
         DWORD protection;
-        bool freed;
     };
-    for (const Memory& memory : {Memory{"no access", PAGE_NOACCESS, false},
-                                 Memory{"guard page", PAGE_READWRITE | PAGE_GUARD, false},
-                                 Memory{"freed", PAGE_READWRITE, true}}) {
-        auto* page = static_cast<unsigned char*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    for (const Memory& memory : {Memory{"no access", kProtected, PAGE_NOACCESS},
+                                 Memory{"guard page", kProtected, PAGE_READWRITE | PAGE_GUARD},
+                                 Memory{"reserved, not committed", kReservedOnly, PAGE_READWRITE},
+                                 Memory{"freed", kFreed, PAGE_READWRITE}}) {
+        DWORD allocation = memory.kind == kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
+        auto* page = static_cast<unsigned char*>(VirtualAlloc(nullptr, 4096, allocation, PAGE_READWRITE));
         ASSERT_NE(nullptr, page);
-        page[0] = 0x77;
         DWORD old = 0;
-        if (memory.freed) {
+        if (memory.kind == kFreed) {
+            page[0] = 0x77;
             VirtualFree(page, 0, MEM_RELEASE);
-        } else {
+        } else if (memory.kind == kProtected) {
+            page[0] = 0x77;
             VirtualProtect(page, 4096, memory.protection, &old);
         }
         PortIoRequest port{VN_SCRATCH_PORT_FIRST + 8, AddressOf(page)};
@@ -245,7 +252,7 @@ TEST_F(DriverRequests, InputThatCannotBeReadFailsAndChangesNothing)
         ASSERT_TRUE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pciBack, sizeof pciBack));
         EXPECT_EQ(0, scratch) << memory.what;
         EXPECT_EQ(0, config) << memory.what;
-        if (!memory.freed) VirtualFree(page, 0, MEM_RELEASE);
+        if (memory.kind != kFreed) VirtualFree(page, 0, MEM_RELEASE);
     }
 }
 
