@@ -69,13 +69,6 @@ static NTSTATUS ReadCaller(const LwCaller* caller, ULONG address, void* buffer, 
     return Memory->Read(caller, address, buffer, length);
 }
 
-static NTSTATUS WriteCaller(const LwCaller* caller, ULONG address, const void* buffer, ULONG length)
-{
-    NTSTATUS status = CheckCallerRange(caller, address, length, TRUE);
-    if (!NT_SUCCESS(status) || length == 0) return status;
-    return Memory->Write(caller, address, buffer, length);
-}
-
 /* ---- ports and configuration space -------------------------------------- */
 
 static ULONG PortWidth(ULONG code)
@@ -97,7 +90,7 @@ static NTSTATUS ReadPort(LwRequest* r)
     if (!NT_SUCCESS(status)) return status;
     status = Hardware->ReadPort(&r->caller, in->Port, width, &value);
     if (!NT_SUCCESS(status)) return status;
-    return WriteCaller(&r->caller, in->Data, &value, width);
+    return Memory->Write(&r->caller, in->Data, &value, width);
 }
 
 static NTSTATUS WritePort(LwRequest* r)
@@ -119,8 +112,8 @@ static NTSTATUS ReadConfig(LwRequest* r)
     status = CheckCallerRange(&r->caller, in->Data, in->Length, TRUE);
     if (!NT_SUCCESS(status)) return status;
     status = Hardware->ReadConfig(in, bytes);
-    if (!NT_SUCCESS(status)) return status;
-    return WriteCaller(&r->caller, in->Data, bytes, in->Length);
+    if (!NT_SUCCESS(status) || in->Length == 0) return status;
+    return Memory->Write(&r->caller, in->Data, bytes, in->Length);
 }
 
 static NTSTATUS WriteConfig(LwRequest* r)
@@ -259,8 +252,8 @@ static NTSTATUS RunMailbox(LwRequest* r, BOOLEAN receiving)
     status = CheckCallerRange(&r->caller, in->Param6, replyCount, TRUE);
     if (!NT_SUCCESS(status)) return status;
     status = Hardware->Mailbox(&r->caller, in->Param1, data, in->Param2, reply, replyCount);
-    if (!NT_SUCCESS(status)) return status;
-    return WriteCaller(&r->caller, in->Param6, reply, replyCount);
+    if (!NT_SUCCESS(status) || replyCount == 0) return status;
+    return Memory->Write(&r->caller, in->Param6, reply, replyCount);
 }
 
 static NTSTATUS SendToEc(LwRequest* r)

@@ -29,6 +29,7 @@
 typedef struct LwCaller {
     ULONG processId;
     BOOLEAN isAdmin;
+    PVOID host;  /* the hosting driver's own per-request data (a handle to the caller, say) */
 } LwCaller;
 
 /* One region of the caller's address space (MEMORY_BASIC_INFORMATION's fields). */

@@ -212,6 +212,7 @@ static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     r.code = stack->Parameters.DeviceIoControl.IoControlCode;
     r.caller.processId = (ULONG)(ULONG_PTR)PsGetCurrentProcessId();
     r.caller.isAdmin = CallerIsAdmin();
+    r.caller.host = NULL;
     r.buffer = irp->AssociatedIrp.SystemBuffer;
     r.inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     r.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;

@@ -148,7 +148,7 @@ static NTSTATUS WINAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
 }
 
 /* A closing handle may be the last one of a process that has ended: drop what such processes left. */
-static NTSTATUS WINAPI DispatchCleanupClose(PDEVICE_OBJECT device, PIRP irp)
+static NTSTATUS WINAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
     LwReleaseEndedProcessMappings();
@@ -169,10 +169,13 @@ static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     r.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
     r.returned = 0;
     r.caller.isAdmin = Machine.callerIsAdmin != 0;
+    r.caller.host = NULL;
     if (r.inputLength != 0 && r.buffer == NULL) {
         status = STATUS_INVALID_PARAMETER;
     } else if (LwIsPublicCode(r.code)) {
-        status = LwServe(&r);
+        status = WineOpenCaller(&r.caller);
+        if (NT_SUCCESS(status)) status = LwServe(&r);
+        WineCloseCaller(&r.caller);
     } else {
         status = ServePrivate(&r);
     }
@@ -222,8 +225,7 @@ NTSTATUS WINAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     }
 
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
-    driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanupClose;
-    driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCleanupClose;
+    driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
     driver->DriverUnload = DriverUnload;
     return STATUS_SUCCESS;

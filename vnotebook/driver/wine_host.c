@@ -156,23 +156,30 @@ static NTSTATUS OpenProcessById(ULONG processId, ACCESS_MASK access, PHANDLE pro
     return Ntdll.OpenProcess(process, access, &attributes, &client);
 }
 
-static NTSTATUS OpenCaller(const LwCaller* caller, PHANDLE process)
+NTSTATUS WineOpenCaller(LwCaller* caller)
 {
-    return OpenProcessById(caller->processId,
-                           PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION,
-                           process);
+    HANDLE process = NULL;
+    NTSTATUS status = OpenProcessById(
+        caller->processId, PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION,
+        &process);
+    caller->host = NT_SUCCESS(status) ? process : NULL;
+    return status;
+}
+
+void WineCloseCaller(LwCaller* caller)
+{
+    if (caller->host) Ntdll.Close((HANDLE)caller->host);
+    caller->host = NULL;
 }
 
 static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
 {
-    HANDLE process;
     RegionInfo info;
     SIZE_T size = 0;
-    NTSTATUS status = OpenCaller(caller, &process);
-    if (!NT_SUCCESS(status)) return status;
-    status = Ntdll.QueryVirtualMemory(process, (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS, &info,
-                                      sizeof info, &size);
-    Ntdll.Close(process);
+    NTSTATUS status;
+    if (caller->host == NULL) return STATUS_INVALID_HANDLE;
+    status = Ntdll.QueryVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS,
+                                      &info, sizeof info, &size);
     if (!NT_SUCCESS(status)) return status;
     region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
     region->size = (ULONG)info.RegionSize;
@@ -183,24 +190,20 @@ static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegio
 
 static NTSTATUS ReadCaller(const LwCaller* caller, ULONG address, void* buffer, ULONG length)
 {
-    HANDLE process;
     SIZE_T done = 0;
-    NTSTATUS status = OpenCaller(caller, &process);
-    if (!NT_SUCCESS(status)) return status;
-    status = Ntdll.ReadVirtualMemory(process, (PVOID)(ULONG_PTR)address, buffer, length, &done);
-    Ntdll.Close(process);
+    NTSTATUS status;
+    if (caller->host == NULL) return STATUS_INVALID_HANDLE;
+    status = Ntdll.ReadVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, buffer, length, &done);
     if (NT_SUCCESS(status) && done != length) status = STATUS_ACCESS_VIOLATION;
     return status;
 }
 
 static NTSTATUS WriteCaller(const LwCaller* caller, ULONG address, const void* buffer, ULONG length)
 {
-    HANDLE process;
     SIZE_T done = 0;
-    NTSTATUS status = OpenCaller(caller, &process);
-    if (!NT_SUCCESS(status)) return status;
-    status = Ntdll.WriteVirtualMemory(process, (PVOID)(ULONG_PTR)address, buffer, length, &done);
-    Ntdll.Close(process);
+    NTSTATUS status;
+    if (caller->host == NULL) return STATUS_INVALID_HANDLE;
+    status = Ntdll.WriteVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, buffer, length, &done);
     if (NT_SUCCESS(status) && done != length) status = STATUS_ACCESS_VIOLATION;
     return status;
 }

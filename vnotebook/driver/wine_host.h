@@ -14,8 +14,11 @@
 
 NTSTATUS WineHostStart(void);
 
-/* Reaching the caller: LwCallerMemory over NtQuery/Read/WriteVirtualMemory. */
+/* Reaching the caller: LwCallerMemory over NtQuery/Read/WriteVirtualMemory on the
+ * handle that WineOpenCaller puts in caller->host for the request's duration. */
 extern const LwCallerMemory WineCallerMemory;
+NTSTATUS WineOpenCaller(LwCaller* caller);
+void WineCloseCaller(LwCaller* caller);
 
 /* A section of size bytes, with a view in the host process. */
 NTSTATUS WineCreateSection(ULONG size, HANDLE* section, PVOID* view);
