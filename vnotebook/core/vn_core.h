@@ -87,7 +87,8 @@ enum VnConfigKey {
     VN_CFG_DECODE_STUCK = 5,       /* 0 or 1; 1: the bridge ignores writes to its decode registers */
     VN_CFG_FAIL_PORT = 6,          /* 0..0xFFFF or VN_NO_PORT (none): an access (any width) whose first
                                       port is this one fails (result 0) and changes nothing */
-    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct; any value */
+    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct; a count larger
+                                      than the output buffer makes the map fail */
     VN_CFG_FAIL_CODE = 8,          /* control code the driver rejects; 0 = none */
     VN_CFG_FAIL_CODE_COUNT = 9,    /* how many requests of that code fail; VN_UNLIMITED = all */
     VN_CFG_CLEAR_LOG = 10,         /* value ignored: clears the EC byte log, violations, requestCount, configWrites */
