@@ -4,7 +4,7 @@
 
 static const LwCallerMemory* Memory;
 static const LwHardware* Hardware;
-static KMUTEX RequestMutex;
+static FAST_MUTEX RequestMutex;
 static LwMapping Mappings[LW_MAX_MAPPINGS];
 
 #define REGION_COMMITTED 0x1000u
@@ -18,18 +18,25 @@ void LwInitialize(const LwCallerMemory* memory, const LwHardware* hardware)
     ULONG i;
     Memory = memory;
     Hardware = hardware;
-    KeInitializeMutex(&RequestMutex, 0);
+    ExInitializeFastMutex(&RequestMutex);
     for (i = 0; i < LW_MAX_MAPPINGS; i++) Mappings[i].inUse = FALSE;
 }
 
+/*
+ * A fast mutex taken inside a critical region: the thread stays at
+ * PASSIVE_LEVEL (the layers call PASSIVE_LEVEL routines under it) with normal
+ * kernel APCs held off, and an uncontended acquire costs no wait.
+ */
 void LwLock(void)
 {
-    KeWaitForSingleObject(&RequestMutex, Executive, KernelMode, FALSE, NULL);
+    KeEnterCriticalRegion();
+    ExAcquireFastMutexUnsafe(&RequestMutex);
 }
 
 void LwUnlock(void)
 {
-    KeReleaseMutex(&RequestMutex, FALSE);
+    ExReleaseFastMutexUnsafe(&RequestMutex);
+    KeLeaveCriticalRegion();
 }
 
 /* ---- the caller's memory ------------------------------------------------ */
@@ -204,6 +211,7 @@ void LwReleaseProcessMappings(ULONG processId, BOOLEAN processEnded)
 
 void LwReleaseEndedProcessMappings(void)
 {
+    if (LwLiveMappings() == 0) return; /* a hint read without the lock: nothing to look for */
     LwLock();
     ReleaseEnded();
     LwUnlock();

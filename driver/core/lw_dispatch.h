@@ -11,7 +11,8 @@
  *   the requests act on.
  *
  * Every routine here runs at PASSIVE_LEVEL; requests are serialised by a
- * kernel mutex, under which the layers may call PASSIVE_LEVEL routines.
+ * fast mutex held in a critical region (never a spin lock), under which the
+ * layers may call PASSIVE_LEVEL routines.
  */
 #ifndef LW_DISPATCH_H
 #define LW_DISPATCH_H
