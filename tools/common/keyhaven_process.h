@@ -8,11 +8,13 @@
 
 #include <string>
 
+#include "keyhaven_identity.h"
+
 namespace keyhavenremote {
 
 // The English caption by which a second start finds the running instance.
-constexpr const char* kKeyhavenTitle = "ORVENTA Accessibility";
-constexpr const char* kSettingsKey = "Software\\Orventa\\Accessibility";
+constexpr const char* kKeyhavenTitle = KEYHAVEN_TITLE;
+constexpr const char* kSettingsKey = KEYHAVEN_SETTINGS_KEY;
 
 class KeyhavenProcess {
 public:
