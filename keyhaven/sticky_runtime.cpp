@@ -64,9 +64,10 @@ bool StickyRuntime::Report(const char* text)
     return true;
 }
 
-// After a failed Fn command has been reported, the controller is given the
-// command that matches the state once more, so that state, icon and
-// controller agree again when the controller answers.
+// While the box is open, Fn events are followed by the state and the icon
+// only: no sound, no controller command. When it has been closed, the
+// controller is given the one command that matches the state, so that state,
+// icon and controller agree again as soon as the controller answers.
 void StickyRuntime::ReportFnError(const char* text)
 {
     if (!Report(text) || Finished()) return;
@@ -132,11 +133,17 @@ void StickyRuntime::ApplyOff()
     DropIcon();
 }
 
+bool StickyRuntime::Audible() const
+{
+    return applied_.soundOnPress && !errorShown_;
+}
+
 void StickyRuntime::Latch()
 {
     fnState_ = FN_LATCHED;
-    if (applied_.soundOnPress) effects_.PlaySound(kSoundLatch);
+    if (Audible()) effects_.PlaySound(kSoundLatch);
     SetIcon(NIM_MODIFY, FN_ICON_ON);
+    if (errorShown_) return;
     if (!effects_.FnKeyDown()) ReportFnError("Fn key down error");
 }
 
@@ -145,9 +152,10 @@ void StickyRuntime::Release()
 {
     fnState_ = FN_RELEASED;
     SetIcon(NIM_MODIFY, FN_ICON_OFF);
+    if (errorShown_) return;
     if (!effects_.FnKeyUp()) ReportFnError("Fn key up error");
     if (Finished()) return;
-    if (applied_.soundOnPress) effects_.PlaySound(kSoundRelease);
+    if (Audible()) effects_.PlaySound(kSoundRelease);
 }
 
 void StickyRuntime::FnPress()
@@ -158,7 +166,7 @@ void StickyRuntime::FnPress()
         Latch();
     } else if (fnState_ == FN_LATCHED && applied_.lockTwice) {
         fnState_ = FN_LOCKED;
-        if (applied_.soundOnPress) effects_.PlaySound(kSoundLock);
+        if (Audible()) effects_.PlaySound(kSoundLock);
     } else {
         Release();
     }

@@ -71,6 +71,7 @@ public:
 private:
     void ApplyOn(const KeyhavenSettings& options);
     void ApplyOff();
+    bool Audible() const;
     void Latch();
     void Release();
     void SetIcon(DWORD message, FnIcon icon);

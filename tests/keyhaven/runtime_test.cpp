@@ -261,13 +261,17 @@ TEST_F(Runtime, OneFailureBoxAtATimeWhateverArrivesMeanwhile)
         fx.log.push_back("answered");
     };
     runtime.FnPress();
-    int boxes = 0;
+    int boxes = 0, commands = 0, sounds = 0;
     std::string icon;
     for (const std::string& entry : fx.log) {
         boxes += entry.compare(0, 4, "box ") == 0;
+        commands += entry == "down" || entry == "up";
+        sounds += entry.compare(0, 6, "sound ") == 0;
         if (entry.compare(0, 7, "modify ") == 0) icon = entry;
     }
     EXPECT_EQ(1, boxes);
+    EXPECT_EQ(2, commands) << "the failed one, and the one after the box";
+    EXPECT_EQ(1, sounds) << "none while the box is open";
     // 2001 presses: latched, locked, released, ... ; once the box has closed
     // the controller is told the final state.
     EXPECT_EQ(FN_RELEASED, runtime.FnState());
