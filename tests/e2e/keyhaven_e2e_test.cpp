@@ -163,8 +163,9 @@ TEST_F(Keyhaven, InstantStartsAtOnceLeaveOneInstanceThatCloseEnds)
     std::unique_ptr<KeyhavenProcess> starts[4];
     for (auto& start : starts) {
         start.reset(new KeyhavenProcess);
-        ASSERT_TRUE(start->Start("instant"));
+        ASSERT_TRUE(start->StartHeld("instant"));
     }
+    for (auto& start : starts) start->Resume();
     ASSERT_TRUE(WaitForSetting("FnKeyEnable", 1)) << "one instance applied the fixed defaults";
     int resident = 0;
     for (auto& start : starts) resident += !start->WaitForExit(5000);
