@@ -104,7 +104,6 @@ TEST_F(Keyhaven, FirstStartShowsTheDefaultsUnappliedAndOkWithTheFeatureOffEndsIt
     KeyhavenProcess process;
     HWND dialog = Launch(process);
     ASSERT_TRUE(WaitForVisibility(dialog, true));
-    EXPECT_EQ("1", ReadTextSetting("FnResetTime"));
     const struct {
         int id;
         bool checked;

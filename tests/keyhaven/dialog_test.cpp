@@ -1,23 +1,21 @@
-// The settings dialog in-process, where the platform does not show what
-// happened: the sounds played, the notification-area icons set and the
-// message boxes are recorded by replacing PlaySoundA, Shell_NotifyIconA and
-// MessageBoxA in this program's import table. The dialog runs modally on the
-// real template and the virtual notebook; each test is a script that a thread
-// timer plays inside the dialog's modal loop.
+// The settings dialog in-process, on the real template and the virtual
+// notebook. What the platform does not show is recorded by replacing
+// PlaySoundA, Shell_NotifyIconA, MessageBoxA and WinHelpA in this program's
+// import table. Each test is a script that a thread timer plays inside the
+// dialog's modal loop.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "driver_environment.h"
-#include "ec_hardware.h"
 #include "import_hook.h"
 #include "keyhaven_dlg.h"
 #include "keyhaven_process.h"
+#include "latchwire_device.h"
 #include "resource.h"
 
 using namespace testsupport;
@@ -27,36 +25,13 @@ namespace {
 
 const bool kDriverInstalled = (InstallVirtualNotebookForTests(), true);
 
-std::vector<std::string> g_sounds;
-struct IconCall {
-    DWORD message;
-    UINT icon;  // resource id, or 0 when none of the program's icons
-    bool operator==(const IconCall& other) const { return message == other.message && icon == other.icon; }
-};
-std::ostream& operator<<(std::ostream& out, const IconCall& call)
-{
-    return out << "message " << call.message << " icon " << call.icon;
-}
-std::vector<IconCall> g_icons;
+using Texts = std::vector<std::string>;
+Texts g_sounds, g_icons, g_boxes, g_help;
+HWND g_helpWindow = nullptr;
 
-// The boxes shown; g_answerBox runs while a box is "open".
-using Boxes = std::vector<std::string>;
-Boxes g_boxes;
-std::function<void()> g_answerBox;
-
-int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR, UINT)
+std::string Icon(DWORD message, UINT icon)
 {
-    g_boxes.push_back(text);
-    if (g_answerBox) g_answerBox();
-    return IDOK;
-}
-
-UINT IconId(HICON icon)
-{
-    for (UINT id : {IDI_FN_ON, IDI_FN_OFF}) {
-        if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id))) return id;
-    }
-    return 0;
+    return std::to_string(message) + " " + std::to_string(icon);
 }
 
 BOOL WINAPI RecordPlaySound(LPCSTR sound, HMODULE, DWORD flags)
@@ -71,25 +46,27 @@ BOOL WINAPI RecordNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
     EXPECT_EQ(488u, data->cbSize);
     EXPECT_EQ(1u, data->uID);
     EXPECT_EQ(static_cast<UINT>(WM_TRAY_NOTIFY), data->uCallbackMessage);
-    g_icons.push_back({message, IconId(data->hIcon)});
+    UINT icon = 0;
+    for (UINT id : {IDI_FN_ON, IDI_FN_OFF}) {
+        if (data->hIcon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id))) icon = id;
+    }
+    g_icons.push_back(Icon(message, icon));
     return TRUE;
 }
 
-struct HelpCall {
-    HWND window;
-    std::string file;
-    UINT command;
-    std::vector<DWORD> pairs;
-};
-std::vector<HelpCall> g_help;
+int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR, UINT)
+{
+    g_boxes.push_back(text);
+    return IDOK;
+}
 
+// The file, the command and the id pairs up to (0, 0).
 BOOL WINAPI RecordWinHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
 {
-    HelpCall call{window, file ? file : "<null>", command, {}};
-    for (const DWORD* pair = reinterpret_cast<const DWORD*>(data); pair[0] != 0 || pair[1] != 0; pair += 2) {
-        call.pairs.push_back(pair[0]);
-        call.pairs.push_back(pair[1]);
-    }
+    g_helpWindow = window;
+    std::string call = std::string(file) + " " + std::to_string(command) + ":";
+    for (const DWORD* pair = reinterpret_cast<const DWORD*>(data); pair[0] != 0 || pair[1] != 0; pair += 2)
+        call += " " + std::to_string(pair[0]) + "=" + std::to_string(pair[1]);
     g_help.push_back(call);
     return TRUE;
 }
@@ -110,8 +87,7 @@ void RunDialog(const std::function<void(HWND)>& script)
 {
     g_script = &script;
     CKeyhavenDlg dialog;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, PlayScript);
-    ASSERT_NE(0u, timer);
+    ASSERT_NE(0u, SetTimer(nullptr, 0, 50, PlayScript));
     dialog.DoModal();
     // The modal loop hands a WM_QUIT on to enclosing loops: there are none here.
     MSG msg;
@@ -119,107 +95,81 @@ void RunDialog(const std::function<void(HWND)>& script)
     }
 }
 
-class DialogRuntime : public ::testing::Test {
+DWORD Setting(const char* name)
+{
+    DWORD value = 0xDEAD;
+    EXPECT_TRUE(ReadSetting(name, &value)) << name;
+    return value;
+}
+
+void FailEveryExchange()
+{
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_FAIL_CODE, IOCTL_PCI_CONFIG_READ));
+}
+
+class Dialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(sound_.Installed() && icon_.Installed() && box_.Installed() && help_.Installed());
         ASSERT_TRUE(VirtualNotebook::Reset());
         DeleteSettings();
-        g_sounds.clear();
-        g_icons.clear();
-        g_boxes.clear();
-        g_answerBox = nullptr;
+        for (Texts* texts : {&g_sounds, &g_icons, &g_boxes, &g_help}) texts->clear();
     }
-    ImportHook sound_{GetModuleHandleA(nullptr), "winmm.dll", "PlaySoundA", reinterpret_cast<void*>(RecordPlaySound)};
-    ImportHook icon_{GetModuleHandleA(nullptr), "shell32.dll", "Shell_NotifyIconA",
-                     reinterpret_cast<void*>(RecordNotifyIcon)};
-    ImportHook box_{GetModuleHandleA(nullptr), "user32.dll", "MessageBoxA", reinterpret_cast<void*>(RecordMessageBox)};
+    HMODULE self_ = GetModuleHandleA(nullptr);
+    ImportHook sound_{self_, "winmm.dll", "PlaySoundA", reinterpret_cast<void*>(RecordPlaySound)};
+    ImportHook icon_{self_, "shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecordNotifyIcon)};
+    ImportHook box_{self_, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(RecordMessageBox)};
+    ImportHook help_{self_, "user32.dll", "WinHelpA", reinterpret_cast<void*>(RecordWinHelp)};
 };
 
-using Sounds = std::vector<std::string>;
-
-TEST_F(DialogRuntime, HooksAreInPlace)
-{
-    ASSERT_TRUE(sound_.Installed());
-    ASSERT_TRUE(icon_.Installed());
-    ASSERT_TRUE(box_.Installed());
-}
-
-TEST_F(DialogRuntime, InstantAndPressReachIconSoundAndController)
-{
-    RunDialog([](HWND dialog) {
-        SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);  // on, with sounds and the icon
-        SendMessageA(dialog, WM_FN_PRESS, 0, 0);
-    });
-    EXPECT_EQ(Sounds{"keyTmpLock.wav"}, g_sounds);
-    ASSERT_LE(2u, g_icons.size());
-    EXPECT_EQ((IconCall{NIM_ADD, IDI_FN_OFF}), g_icons[0]);
-    EXPECT_EQ((IconCall{NIM_MODIFY, IDI_FN_ON}), g_icons[1]);
-    EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
-}
-
-TEST_F(DialogRuntime, AutoResetPlaysTheResetSoundOfTheUnappliedBoxAndReleasesFn)
+TEST_F(Dialog, AutoResetPlaysTheResetSoundOfTheUnappliedBoxAndReleasesFn)
 {
     WriteSetting("FnKeyEnable", 1);
     WriteSetting("FnUnStick", 1);
     WriteSetting("FnResetSound", 0);
+    WriteSetting("FnShowStatus", 1);
     RunDialog([](HWND dialog) {
         Click(dialog, IDC_APPLY);
         SendMessageA(dialog, WM_FN_PRESS, 0, 0);
         Click(dialog, IDC_SOUND_RESET);  // checked in the dialog, not applied
         for (int tick = 0; tick < 12; ++tick) SendMessageA(dialog, WM_TIMER, IDT_AUTORESET, 0);  // one minute
     });
-    EXPECT_EQ((Sounds{"Disable.wav"}), g_sounds);
-    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), g_icons.back().message);
+    EXPECT_EQ(Texts{"Disable.wav"}, g_sounds);
+    EXPECT_EQ((Texts{Icon(NIM_ADD, IDI_FN_OFF), Icon(NIM_MODIFY, IDI_FN_ON), Icon(NIM_DELETE, IDI_FN_ON),
+                     Icon(NIM_DELETE, IDI_FN_ON)}),
+              g_icons)
+        << "added, latched, removed by the reset and at the end";
     EXPECT_EQ(0u, VirtualNotebook::State().stickyMode);
     EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
-    DWORD enabled = 1;
-    EXPECT_TRUE(ReadSetting("FnKeyEnable", &enabled));
-    EXPECT_EQ(0u, enabled);
+    EXPECT_EQ(0u, Setting("FnKeyEnable"));
 }
 
-TEST_F(DialogRuntime, NoIconOutlivesAFailedEnableAndAShellRestartAddsItAgain)
+TEST_F(Dialog, NoIconOutlivesAFailedEnableAndAShellRestartAddsItAgain)
 {
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     RunDialog([&](HWND dialog) {
         SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);
         SendMessageA(dialog, WM_FN_PRESS, 0, 0);
         SendMessageA(dialog, taskbarCreated, 0, 0);
-        EXPECT_EQ((IconCall{NIM_ADD, IDI_FN_ON}), g_icons.back());
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-        g_answerBox = [] {};
+        EXPECT_EQ(Icon(NIM_ADD, IDI_FN_ON), g_icons.back());
+        FailEveryExchange();
         SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);  // the enable fails: the program ends
     });
-    EXPECT_EQ(Boxes{"Enable StickyKey fail!"}, g_boxes);
-    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), g_icons.back().message);
+    EXPECT_EQ(Texts{"Enable StickyKey fail!"}, g_boxes);
+    EXPECT_EQ(Icon(NIM_ADD, IDI_FN_OFF), g_icons.at(g_icons.size() - 2));
+    EXPECT_EQ(Icon(NIM_DELETE, IDI_FN_OFF), g_icons.back());
 }
 
-TEST_F(DialogRuntime, CloseDuringAFailureBoxSavesNothingAndLeavesNoIcon)
-{
-    RunDialog([](HWND dialog) {
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-        g_answerBox = [dialog] { SendMessageA(dialog, WM_KEYHAVEN_CLOSE, 0, 0); };
-        Click(dialog, IDC_USE_FNSTICKY);
-        Click(dialog, IDC_APPLY);
-    });
-    EXPECT_EQ(Boxes{"Enable StickyKey fail!"}, g_boxes);
-    DWORD enabled = 1;
-    EXPECT_TRUE(ReadSetting("FnKeyEnable", &enabled));
-    EXPECT_EQ(0u, enabled) << "nothing saved after the close";
-    for (const IconCall& call : g_icons) EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), call.message);
-}
-
-TEST_F(DialogRuntime, SuspendStoresTheAppliedSettingsAndAResumeRestoresOnce)
+TEST_F(Dialog, SuspendStoresTheAppliedSettingsAndAResumeRestoresOnce)
 {
     RunDialog([](HWND dialog) {
         SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);
         Click(dialog, IDC_LOCK_TWICE);  // an edit, not applied
         SendMessageA(dialog, WM_FN_PRESS, 0, 0);
         SendMessageA(dialog, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
-        DWORD lock = 0, state = 0;
-        EXPECT_TRUE(ReadSetting("FnKeyLock", &lock) && ReadSetting("FnKeyStatus", &state));
-        EXPECT_EQ(1u, lock);
-        EXPECT_EQ(static_cast<DWORD>(FN_LATCHED), state);
+        EXPECT_EQ(1u, Setting("FnKeyLock"));
+        EXPECT_EQ(static_cast<DWORD>(FN_LATCHED), Setting("FnKeyStatus"));
         ASSERT_TRUE(VirtualNotebook::Reset());  // the controller forgot everything
         SendMessageA(dialog, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
         EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
@@ -229,46 +179,31 @@ TEST_F(DialogRuntime, SuspendStoresTheAppliedSettingsAndAResumeRestoresOnce)
     });
 }
 
-TEST_F(DialogRuntime, ContextHelpOpensTheHelpFileWithTheControlsOwnIds)
+TEST_F(Dialog, ContextHelpUsesTheControlsOwnIdsAndTheSystemMenuEndsWithAbout)
 {
-    ImportHook help(GetModuleHandleA(nullptr), "user32.dll", "WinHelpA", reinterpret_cast<void*>(RecordWinHelp));
-    ASSERT_TRUE(help.Installed());
-    g_help.clear();
+    std::string about;
     HWND frame = nullptr;
     RunDialog([&](HWND dialog) {
         frame = GetDlgItem(dialog, IDC_GROUP_OPTIONS);  // not in the table: passed on all the same
         HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_GROUP_OPTIONS, frame, 0, {0, 0}};
         SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    });
-    ASSERT_EQ(1u, g_help.size());
-    EXPECT_EQ(frame, g_help[0].window);
-    EXPECT_EQ(static_cast<UINT>(HELP_WM_HELP), g_help[0].command);
-    char programFiles[MAX_PATH];
-    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
-    EXPECT_EQ(std::string(programFiles) + "\\ORVENTA\\Accessibility\\KEYHAVEN.HLP", g_help[0].file);
-    const std::vector<DWORD> pairs = {1000, 1000, 1002, 1002, 1003, 1003, 1004, 1004, 1005, 1005,
-                                      1006, 1006, 1007, 1007, 1009, 1009, 1, 1, 2, 2};
-    EXPECT_EQ(pairs, g_help[0].pairs);
-}
-
-TEST_F(DialogRuntime, SystemMenuEndsWithTheAboutItem)
-{
-    std::string item;
-    UINT id = 0;
-    RunDialog([&](HWND dialog) {
         HMENU menu = GetSystemMenu(dialog, FALSE);
         const int count = GetMenuItemCount(menu);
-        id = GetMenuItemID(menu, count - 1);
+        EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(menu, count - 1));
+        EXPECT_NE(0u, GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
         char text[128] = "";
         GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
-        item = text;
-        EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+        about = text;
     });
-    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), id);
-    char expected[128] = "";
+    char programFiles[MAX_PATH], expected[128] = "";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
+    EXPECT_EQ(Texts{std::string(programFiles) + "\\ORVENTA\\Accessibility\\KEYHAVEN.HLP 12: 1000=1000 1002=1002 "
+                    "1003=1003 1004=1004 1005=1005 1006=1006 1007=1007 1009=1009 1=1 2=2"},
+              g_help);
+    EXPECT_EQ(frame, g_helpWindow);
     LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, expected, sizeof expected);
-    EXPECT_FALSE(item.empty());
-    EXPECT_EQ(std::string(expected), item);
+    EXPECT_FALSE(about.empty());
+    EXPECT_EQ(std::string(expected), about);
 }
 
 }  // namespace

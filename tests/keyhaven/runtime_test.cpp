@@ -17,7 +17,7 @@ using Log = std::vector<std::string>;
 class Recorder : public StickyEffects {
 public:
     int enableResult = 1, disableResult = 1, downResult = 1, upResult = 1;
-    std::function<void(const char*)> whileBoxOpen;
+    std::function<void()> whileBoxOpen;
     Log log;
 
     int EnableStickyKey() override { return Command("enable", enableResult); }
@@ -35,7 +35,7 @@ public:
     void ReportError(const char* text) override
     {
         log.push_back(std::string("box ") + text);
-        if (whileBoxOpen) whileBoxOpen(text);
+        if (whileBoxOpen) whileBoxOpen();
     }
     void Quit() override { log.push_back("quit"); }
 
@@ -57,43 +57,45 @@ KeyhavenSettings Options(bool lockTwice = true, bool unstick = false, int minute
     return options;
 }
 
-const Log kRelease = {"modify off", "up", "sound keyUnlock.wav"};
+KeyhavenSettings Off()
+{
+    KeyhavenSettings options;
+    options.enabled = false;
+    return options;
+}
 
-class Runtime : public ::testing::Test {
-protected:
+// A runtime with its recorder: applies the options, plays the events
+// ('p' press, 'u' unlatch), then forgets the log.
+struct Rig {
     Recorder fx;
-    StickyRuntime runtime{fx};
-
-    // Applies the options, plays the events ('p' press, 'u' unlatch), then forgets the log.
-    void Prepare(const KeyhavenSettings& options, const std::string& events)
+    StickyRuntime rt{fx};
+    Rig(const KeyhavenSettings& options, const std::string& events)
     {
-        runtime.Apply(options);
-        Play(events);
+        rt.Apply(options);
+        for (char event : events) event == 'p' ? rt.FnPress() : rt.FnUnlatch();
         fx.log.clear();
-    }
-    void Play(const std::string& events)
-    {
-        for (char event : events) event == 'p' ? runtime.FnPress() : runtime.FnUnlatch();
     }
     int TicksUntilReset(bool sound = true)
     {
         for (int tick = 1; tick <= 100; ++tick) {
-            if (runtime.IdleTick(sound)) return tick;
+            if (rt.IdleTick(sound)) return tick;
         }
         return 0;
     }
 };
 
-TEST_F(Runtime, FnStateMachineRows)
+const Log kRelease = {"modify off", "up", "sound keyUnlock.wav"};
+const Log kReset = {"kill", "up", "disable", "delete", "sound Disable.wav"};
+
+TEST(Runtime, FnStateMachineRows)
 {
-    struct Row {
+    const struct {
         bool lockTwice;
         const char* before;  // events that lead to the state before
         char event;
         Log actions;
         int after;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {true, "", 'p', {"sound keyTmpLock.wav", "modify on", "down"}, FN_LATCHED},
         {true, "p", 'p', {"sound keyLock.wav"}, FN_LOCKED},
         {false, "p", 'p', kRelease, FN_RELEASED},
@@ -102,94 +104,71 @@ TEST_F(Runtime, FnStateMachineRows)
         {true, "pp", 'u', {}, FN_LOCKED},
         {true, "", 'u', {}, FN_RELEASED},
     };
-    for (const Row& row : rows) {
-        Recorder fake;
-        StickyRuntime machine(fake);
-        machine.Apply(Options(row.lockTwice));
-        for (const char* e = row.before; *e; ++e) *e == 'p' ? machine.FnPress() : machine.FnUnlatch();
-        fake.log.clear();
-        row.event == 'p' ? machine.FnPress() : machine.FnUnlatch();
+    for (const auto& row : rows) {
+        Rig rig(Options(row.lockTwice), row.before);
+        row.event == 'p' ? rig.rt.FnPress() : rig.rt.FnUnlatch();
         SCOPED_TRACE(std::string(row.before) + " then " + row.event);
-        EXPECT_EQ(row.actions, fake.log);
-        EXPECT_EQ(row.after, machine.FnState());
+        EXPECT_EQ(row.actions, rig.fx.log);
+        EXPECT_EQ(row.after, rig.rt.FnState());
     }
 }
 
-TEST_F(Runtime, PressBeforeAnyApplyLatchesSilently)
-{
-    runtime.FnPress();
-    EXPECT_EQ((Log{"modify on", "down"}), fx.log);
-    EXPECT_EQ(FN_LATCHED, runtime.FnState());
-}
-
-TEST_F(Runtime, ApplyRows)
+TEST(Runtime, ApplyRowsKeepTheFnState)
 {
     KeyhavenSettings quiet = Options();
     quiet.showStatus = false;
-    KeyhavenSettings off = Options();
-    off.enabled = false;
-    struct Row {
+    const struct {
         KeyhavenSettings options;
         int enableResult, disableResult;
         Log actions;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {Options(true, true), 1, 1, {"enable", "add off", "timer"}},
         {quiet, 1, 1, {"enable", "delete", "kill"}},
-        {off, 1, 1, {"kill", "up", "disable", "delete"}},
+        {Off(), 1, 1, {"kill", "up", "disable", "delete"}},
         {Options(), 0, 1, {"enable", "box Enable StickyKey fail!", "quit", "add off", "kill"}},
-        {off, 1, 0, {"kill", "up", "disable", "box Disable StickyKey fail!", "quit", "delete"}},
+        {Off(), 1, 0, {"kill", "up", "disable", "box Disable StickyKey fail!", "quit", "delete"}},
     };
-    for (const Row& row : rows) {
-        Recorder fake;
-        fake.enableResult = row.enableResult;
-        fake.disableResult = row.disableResult;
-        StickyRuntime machine(fake);
-        machine.FnPress();  // the state survives every apply
-        fake.log.clear();
-        machine.Apply(row.options);
-        EXPECT_EQ(row.actions, fake.log);
-        EXPECT_EQ(FN_LATCHED, machine.FnState());
-        EXPECT_EQ(row.options.enabled, machine.Applied().enabled);
+    for (const auto& row : rows) {
+        Recorder fx;
+        fx.enableResult = row.enableResult;
+        fx.disableResult = row.disableResult;
+        StickyRuntime rt(fx);
+        rt.FnPress();
+        EXPECT_EQ((Log{"modify on", "down"}), fx.log) << "a press before any apply latches silently";
+        fx.log.clear();
+        rt.Apply(row.options);
+        EXPECT_EQ(row.actions, fx.log);
+        EXPECT_EQ(FN_LATCHED, rt.FnState());
+        EXPECT_EQ(row.options.enabled, rt.Applied().enabled);
     }
 }
 
-TEST_F(Runtime, IdleResetComesAfterTheChosenMinutesSinceTheLastFnEvent)
+TEST(Runtime, IdleResetAfterTheChosenMinutesSinceTheLastFnEvent)
 {
     // Minutes outside 1 to 5 count as one minute.
     const struct {
         int minutes, ticks;
     } rows[] = {{1, 12}, {5, 60}, {0, 12}, {9, 12}, {-1, 12}};
-    for (const auto& row : rows) {
-        Recorder fake;
-        StickyRuntime machine(fake);
-        machine.Apply(Options(true, true, row.minutes));
-        int ticks = 0;
-        while (ticks < 100 && !machine.IdleTick(true)) ++ticks;
-        EXPECT_EQ(row.ticks, ticks + 1) << row.minutes << " minutes";
-    }
-    Prepare(Options(true, true, 1), "pp");
-    for (int tick = 0; tick < 11; ++tick) EXPECT_FALSE(runtime.IdleTick(true));
-    runtime.FnUnlatch();  // any Fn event starts the count again
-    EXPECT_EQ(12, TicksUntilReset());
-    EXPECT_EQ((Log{"kill", "up", "disable", "delete", "sound Disable.wav"}), fx.log)
-        << "a held Fn is released before the feature goes off";
-    EXPECT_EQ(FN_LOCKED, runtime.FnState());
+    for (const auto& row : rows) EXPECT_EQ(row.ticks, Rig(Options(true, true, row.minutes), "").TicksUntilReset());
+
+    Rig rig(Options(true, true, 1), "pp");
+    for (int tick = 0; tick < 11; ++tick) EXPECT_FALSE(rig.rt.IdleTick(true));
+    rig.rt.FnUnlatch();  // any Fn event starts the count again
+    EXPECT_EQ(12, rig.TicksUntilReset());
+    EXPECT_EQ(kReset, rig.fx.log) << "a held Fn is released before the feature goes off";
+    EXPECT_EQ(FN_LOCKED, rig.rt.FnState());
+    rig.fx.log.clear();
+    rig.rt.FnPress();
+    rig.rt.Apply(Options());
+    EXPECT_TRUE(rig.fx.log.empty()) << "nothing runs after the reset";
+
+    EXPECT_EQ(0, Rig(Options(true, false), "").TicksUntilReset()) << "un-stick off";
+    Rig silent(Options(true, true), "");
+    silent.TicksUntilReset(false);
+    EXPECT_EQ(Log(kReset.begin(), kReset.end() - 1), silent.fx.log);
 }
 
-TEST_F(Runtime, NoIdleResetWithoutUnstickAndNoSoundWithoutTheBox)
-{
-    Prepare(Options(true, false), "");
-    EXPECT_EQ(0, TicksUntilReset());
-    Prepare(Options(true, true), "");
-    EXPECT_EQ(12, TicksUntilReset(false));
-    EXPECT_EQ((Log{"kill", "up", "disable", "delete"}), fx.log);
-    runtime.FnPress();
-    runtime.Apply(Options());
-    EXPECT_EQ((Log{"kill", "up", "disable", "delete"}), fx.log) << "nothing runs after the reset";
-}
-
-TEST_F(Runtime, ResumeRestoresTheStoredStateOncePerSuspend)
+TEST(Runtime, ResumeRestoresTheStoredStateOncePerSuspend)
 {
     const Log held = {"enable", "modify on", "down"};
     const Log released = {"enable", "modify off", "up"};
@@ -198,72 +177,61 @@ TEST_F(Runtime, ResumeRestoresTheStoredStateOncePerSuspend)
         Log actions;
         int after;
     } rows[] = {
-        {{true, FN_LOCKED}, held, FN_LOCKED},
-        {{true, FN_LATCHED}, held, FN_LATCHED},
-        {{true, FN_RELEASED}, released, FN_RELEASED},
-        {{true, 3}, released, FN_RELEASED},
-        {{true, 0x7FFFFFFF}, released, FN_RELEASED},
-        {{true, -1}, released, FN_RELEASED},
+        {{true, FN_LOCKED}, held, FN_LOCKED},       {{true, FN_LATCHED}, held, FN_LATCHED},
+        {{true, FN_RELEASED}, released, FN_RELEASED}, {{true, 3}, released, FN_RELEASED},
+        {{true, 0x7FFFFFFF}, released, FN_RELEASED},  {{true, -1}, released, FN_RELEASED},
         {{false, FN_LOCKED}, {"disable", "delete"}, FN_LATCHED},
     };
     for (const auto& row : rows) {
-        Recorder fake;
-        StickyRuntime machine(fake);
-        machine.Apply(Options());
-        machine.FnPress();
-        machine.Suspend();
-        fake.log.clear();
-        machine.Resume(row.stored);
+        Rig rig(Options(), "p");
+        rig.rt.Suspend();
+        rig.rt.Resume(row.stored);
         SCOPED_TRACE(row.stored.fnState);
-        EXPECT_EQ(row.actions, fake.log);
-        EXPECT_EQ(row.after, machine.FnState());
-        fake.log.clear();
-        machine.Resume(row.stored);
-        EXPECT_TRUE(fake.log.empty()) << "a second resume message for the same suspend";
+        EXPECT_EQ(row.actions, rig.fx.log);
+        EXPECT_EQ(row.after, rig.rt.FnState());
+        rig.fx.log.clear();
+        rig.rt.Resume(row.stored);
+        EXPECT_TRUE(rig.fx.log.empty()) << "a second resume message for the same suspend";
         const int afterPress[] = {FN_LATCHED, FN_LOCKED, FN_RELEASED};
-        machine.FnPress();
-        EXPECT_EQ(afterPress[row.after], machine.FnState()) << "the next press follows the restored state";
+        rig.rt.FnPress();
+        EXPECT_EQ(afterPress[row.after], rig.rt.FnState()) << "the next press follows the restored state";
     }
-    runtime.Resume({true, FN_LOCKED});  // a resume without a suspend message before it
-    EXPECT_EQ(held, fx.log);
+    Rig unsuspended(Options(), "");
+    unsuspended.rt.Resume({true, FN_LOCKED});
+    EXPECT_EQ(held, unsuspended.fx.log) << "a resume without a suspend message before it";
 }
 
-TEST_F(Runtime, LeaveAndCloseReleaseFnFirst)
+TEST(Runtime, LeaveCloseAndShellRestart)
 {
-    Prepare(Options(), "p");
-    runtime.Leave();
-    EXPECT_EQ((Log{"kill", "up", "disable", "delete"}), fx.log);
-    fx.log.clear();
-    runtime.CloseRequest();
-    EXPECT_EQ((Log{"up", "disable", "delete"}), fx.log);
-    EXPECT_TRUE(runtime.Closed());
-}
-
-TEST_F(Runtime, ShellRestartAddsTheShownIconAgain)
-{
-    Prepare(Options(), "p");
-    runtime.ShellRestarted();
-    EXPECT_EQ(Log{"add on"}, fx.log);
+    Rig rig(Options(), "p");
+    rig.rt.ShellRestarted();
+    EXPECT_EQ(Log{"add on"}, rig.fx.log) << "the shown icon is added again";
+    rig.fx.log.clear();
+    rig.rt.Leave();
+    EXPECT_EQ((Log{"kill", "up", "disable", "delete"}), rig.fx.log);
+    rig.fx.log.clear();
+    rig.rt.CloseRequest();
+    EXPECT_EQ((Log{"up", "disable", "delete"}), rig.fx.log);
     KeyhavenSettings quiet = Options();
     quiet.showStatus = false;
-    Prepare(quiet, "");
-    runtime.ShellRestarted();
-    EXPECT_TRUE(fx.log.empty());
+    Rig hidden(quiet, "");
+    hidden.rt.ShellRestarted();
+    EXPECT_TRUE(hidden.fx.log.empty());
 }
 
-TEST_F(Runtime, OneFailureBoxAtATimeWhateverArrivesMeanwhile)
+TEST(Runtime, OneFailureBoxAtATimeWhateverArrivesMeanwhile)
 {
-    Prepare(Options(), "");
-    fx.downResult = fx.upResult = 0;
-    fx.whileBoxOpen = [this](const char*) {
-        for (int i = 0; i < 2000; ++i) runtime.FnPress();
-        fx.downResult = fx.upResult = 1;  // the controller answers again
-        fx.log.push_back("answered");
+    Rig rig(Options(), "");
+    rig.fx.downResult = rig.fx.upResult = 0;
+    rig.fx.whileBoxOpen = [&rig] {
+        for (int i = 0; i < 2000; ++i) rig.rt.FnPress();
+        rig.fx.downResult = rig.fx.upResult = 1;  // the controller answers again
+        rig.fx.log.push_back("answered");
     };
-    runtime.FnPress();
+    rig.rt.FnPress();
     int boxes = 0, commands = 0, sounds = 0;
     std::string icon;
-    for (const std::string& entry : fx.log) {
+    for (const std::string& entry : rig.fx.log) {
         boxes += entry.compare(0, 4, "box ") == 0;
         commands += entry == "down" || entry == "up";
         sounds += entry.compare(0, 6, "sound ") == 0;
@@ -274,39 +242,35 @@ TEST_F(Runtime, OneFailureBoxAtATimeWhateverArrivesMeanwhile)
     EXPECT_EQ(1, sounds) << "none while the box is open";
     // 2001 presses: latched, locked, released, ... ; once the box has closed
     // the controller is told the final state.
-    EXPECT_EQ(FN_RELEASED, runtime.FnState());
+    EXPECT_EQ(FN_RELEASED, rig.rt.FnState());
     EXPECT_EQ("modify off", icon);
-    EXPECT_EQ((Log{"answered", "up"}), Log(fx.log.end() - 2, fx.log.end()));
+    EXPECT_EQ((Log{"answered", "up"}), Log(rig.fx.log.end() - 2, rig.fx.log.end()));
 }
 
-TEST_F(Runtime, CloseWhileABoxIsOpenEndsEverything)
+TEST(Runtime, CloseWhileABoxIsOpenEndsEverything)
 {
     const std::function<void(StickyRuntime&)> interrupted[] = {
-        [](StickyRuntime& r) { r.Apply(Options(true, true)); },
-        [](StickyRuntime& r) { r.FnPress(); },
-        [](StickyRuntime& r) {
-            KeyhavenSettings off = Options();
-            off.enabled = false;
-            r.Apply(off);
-        },
-        [](StickyRuntime& r) { r.Leave(); },
+        [](StickyRuntime& rt) { rt.Apply(Options(true, true)); },
+        [](StickyRuntime& rt) { rt.FnPress(); },
+        [](StickyRuntime& rt) { rt.Apply(Off()); },
+        [](StickyRuntime& rt) { rt.Leave(); },
     };
     for (const auto& handler : interrupted) {
-        Recorder fake;
-        fake.enableResult = fake.disableResult = fake.downResult = 0;
-        StickyRuntime machine(fake);
-        fake.whileBoxOpen = [&](const char*) {
-            machine.CloseRequest();
-            fake.log.clear();
+        Recorder fx;
+        fx.enableResult = fx.disableResult = fx.downResult = 0;
+        StickyRuntime rt(fx);
+        fx.whileBoxOpen = [&] {
+            rt.CloseRequest();
+            fx.log.clear();
         };
-        handler(machine);
-        machine.FnPress();
-        machine.IdleTick(true);
-        machine.Suspend();
-        machine.Resume({true, FN_LOCKED});
-        machine.ShellRestarted();
-        EXPECT_TRUE(fake.log.empty()) << fake.log.front();
-        EXPECT_TRUE(machine.Closed());
+        handler(rt);
+        rt.FnPress();
+        rt.IdleTick(true);
+        rt.Suspend();
+        rt.Resume({true, FN_LOCKED});
+        rt.ShellRestarted();
+        EXPECT_TRUE(fx.log.empty()) << fx.log.front();
+        EXPECT_TRUE(rt.Closed());
     }
 }
 
