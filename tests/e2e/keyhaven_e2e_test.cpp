@@ -232,9 +232,9 @@ TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
             ASSERT_NE(nullptr, WaitForDialog(process.ProcessId(), IDC_VERSION_TEXT));
         } else {
             FailEveryExchange(true);
-            PostMessageA(dialog, WM_FN_UNLATCH1, 0, 0);
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
             HWND box = nullptr;
-            ASSERT_EQ("Fn key up error", WaitForMessageBox(process.ProcessId(), &box));
+            ASSERT_EQ("Enable StickyKey fail!", WaitForMessageBox(process.ProcessId(), &box));
             FailEveryExchange(false);
         }
         WriteSetting("FnKeyEnable", 7);  // a marker: nothing saves after the close

@@ -66,8 +66,8 @@ TEST_F(Store, AnIdleTimeOutsideOneToFiveIsTheDefaultAndStoredBackSo)
         EXPECT_EQ(valid ? 4 : 1, Load().resetMinutes) << text;
         EXPECT_EQ(valid ? "4" : "1", ReadTextSetting("FnResetTime")) << text;
     }
-    WriteSetting("FnResetTime", 3);
-    EXPECT_EQ(1, Load().resetMinutes) << "a number that is not text";
+    WriteSetting("FnResetTime", '4');  // the bytes of "4", but not text
+    EXPECT_EQ(1, Load().resetMinutes);
     EXPECT_EQ("1", ReadTextSetting("FnResetTime"));
 }
 
