@@ -245,6 +245,14 @@ TEST(Runtime, OneFailureBoxAtATimeWhateverArrivesMeanwhile)
     EXPECT_EQ(FN_RELEASED, rig.rt.FnState());
     EXPECT_EQ("modify off", icon);
     EXPECT_EQ((Log{"answered", "up"}), Log(rig.fx.log.end() - 2, rig.fx.log.end()));
+
+    Rig idle(Options(true, true), "");  // the idle reset fails while an Fn failure is shown
+    idle.fx.downResult = idle.fx.disableResult = 0;
+    idle.fx.whileBoxOpen = [&idle] { idle.TicksUntilReset(); };
+    idle.rt.FnPress();
+    EXPECT_EQ((Log{"sound keyTmpLock.wav", "modify on", "down", "box Fn key down error", "kill", "up", "disable", "delete",
+                   "sound Disable.wav"}),
+              idle.fx.log);
 }
 
 TEST(Runtime, CloseWhileABoxIsOpenEndsEverything)
