@@ -24,7 +24,7 @@ enum StartMode { START_NORMAL = 1, START_INSTANT = 2, START_CLOSE = 3 };
 
 // The idle auto-reset timer: id and period.
 constexpr UINT_PTR IDT_AUTORESET = 1;
-constexpr UINT kAutoResetPeriodMs = 5000;
+constexpr UINT kAutoResetPeriodMs = kIdleTickSeconds * 1000;
 
 class CKeyhavenDlg : public CDialog, private StickyEffects {
 public:
