@@ -48,19 +48,15 @@ const int L = kItemRect.left + 1;  // left edge of the text rectangle
 class Canvas {
 public:
     explicit Canvas(COLORREF fill = kWhite)
+        : m_hDC(::CreateCompatibleDC(NULL)), m_hBitmap(::CreateBitmap(kWidth, kHeight, 1, 32, NULL)),
+          m_hFont(::CreateFont(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, "Tahoma"))
     {
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader = { sizeof bmi.bmiHeader, kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-        void* pBits = nullptr;
-        m_hBitmap = ::CreateDIBSection(NULL, &bmi, DIB_RGB_COLORS, &pBits, NULL, 0);
-        m_pBits = static_cast<DWORD*>(pBits);
-        m_hDC = ::CreateCompatibleDC(NULL);
         ::SelectObject(m_hDC, m_hBitmap);
-        m_hFont = ::CreateFont(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, "Tahoma");
         ::SelectObject(m_hDC, m_hFont);
+        ::SetBkColor(m_hDC, fill);
+        ::ExtTextOut(m_hDC, 0, 0, ETO_OPAQUE, &kAll, NULL, 0, NULL);
         ::SetBkColor(m_hDC, kWhite);
         ::SetTextColor(m_hDC, kBlack);
-        for (int i = 0; i < kWidth * kHeight; ++i) m_pBits[i] = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
     }
     ~Canvas()
     {
@@ -70,25 +66,18 @@ public:
     }
     HDC Dc() const { return m_hDC; }
     HFONT Font() const { return m_hFont; }
-    COLORREF At(int x, int y) const
-    {
-        ::GdiFlush();
-        DWORD p = m_pBits[y * kWidth + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
+    COLORREF At(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
     bool Column(int x, COLORREF color) const  // the whole item height in this colour
     {
         for (int y = kItemRect.top; y < kItemRect.bottom; ++y)
             if (At(x, y) != color) return false;
         return true;
     }
-    // First (step 1) or last (step -1) x in [x0, x1) whose item column is not all background; -1 if none.
-    int Ink(int x0, int x1, int step = 1, COLORREF background = kWhite) const
+    // First (step 1) or last (step -1) x in [x0, x1) whose item column is not all white; -1 if none.
+    int Ink(int x0, int x1, int step = 1) const
     {
-        for (int i = 0; i < x1 - x0; ++i) {
-            int x = step > 0 ? x0 + i : x1 - 1 - i;
-            if (!Column(x, background)) return x;
-        }
+        for (int i = 0; i < x1 - x0; ++i)
+            if (!Column(step > 0 ? x0 + i : x1 - 1 - i, kWhite)) return step > 0 ? x0 + i : x1 - 1 - i;
         return -1;
     }
     std::vector<int> Separators() const
@@ -106,13 +95,14 @@ public:
         return n;
     }
     static const int kWidth = 320, kHeight = 30;
+    static const RECT kAll;
 
 private:
-    HBITMAP m_hBitmap;
-    DWORD* m_pBits;
     HDC m_hDC;
+    HBITMAP m_hBitmap;
     HFONT m_hFont;
 };
+const RECT Canvas::kAll = { 0, 0, Canvas::kWidth, Canvas::kHeight };
 
 // Where a text's first ink falls right of its rectangle's left edge, in the canvas font.
 int InkOffset(const char* text)
@@ -174,9 +164,7 @@ ColumnItem* Record(std::map<int, CString> texts, COLORREF textColor = kBlack, in
 {
     ColumnItem* pItem = new ColumnItem;
     pItem->columnTexts = texts;
-    pItem->textColor = textColor;
-    pItem->imageIndex = imageIndex;
-    pItem->bold = bold;
+    pItem->textColor = textColor, pItem->imageIndex = imageIndex, pItem->bold = bold;
     return pItem;
 }
 
@@ -220,8 +208,7 @@ TEST_F(ColumnComboBoxTest, OneColumnFillsTheItemAndNoItemDrawsNothing)
         combo.AddItem("Wide text that goes well beyond ten pixels", Record({{1, "never shown"}}));
         combo.Draw(untouched, -1, ODS_SELECTED);
         combo.Draw(untouched, 1, ODS_SELECTED);  // past the end
-        const RECT all = { 0, 0, Canvas::kWidth, Canvas::kHeight };
-        EXPECT_EQ(Canvas::kWidth * Canvas::kHeight, untouched.Count(kSentinel, all));
+        EXPECT_EQ(Canvas::kWidth * Canvas::kHeight, untouched.Count(kSentinel, Canvas::kAll));
 
         Canvas canvas;
         combo.Draw(canvas, 0);
@@ -231,7 +218,7 @@ TEST_F(ColumnComboBoxTest, OneColumnFillsTheItemAndNoItemDrawsNothing)
     });
 }
 
-TEST_F(ColumnComboBoxTest, SelectedItemShowsTheHighlightAndOnlyANonBlackColourOfItsOwn)
+TEST_F(ColumnComboBoxTest, SelectionColoursAndBoldFace)
 {
     const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT), highlightText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
     ASSERT_NE(highlightText, kBlack);
@@ -253,19 +240,13 @@ TEST_F(ColumnComboBoxTest, SelectedItemShowsTheHighlightAndOnlyANonBlackColourOf
         EXPECT_TRUE(red.Column(L, highlight));
         EXPECT_GT(unselected.Count(kRed), 0);
         EXPECT_EQ(0, unselected.Count(highlight)) << "no highlight, no focus rectangle";
-    });
-}
 
-TEST_F(ColumnComboBoxTest, BoldItemUsesABoldCopyOfTheCurrentFont)
-{
-    host.Run([](CProbeComboBox& combo) {
-        combo.SetColumnCount(1);
         combo.AddItem("Heavy lettering", Record({}, kBlack, -1, TRUE));
         combo.AddItem("Heavy lettering", Record({}, kBlack, -1, FALSE));
         Canvas bold, normal;
-        combo.Draw(bold, 0);
-        combo.Draw(normal, 1);
-        EXPECT_GT(bold.Count(kBlack), normal.Count(kBlack) * 5 / 4);
+        combo.Draw(bold, 2);
+        combo.Draw(normal, 3);
+        EXPECT_GT(bold.Count(kBlack), normal.Count(kBlack) * 5 / 4) << "a bold copy of the DC's font";
         EXPECT_EQ(bold.Font(), ::GetCurrentObject(bold.Dc(), OBJ_FONT)) << "the DC's font is selected back";
     });
 }
@@ -308,21 +289,18 @@ TEST_F(ColumnComboBoxTest, ColumnCountKeepsWidthsAndWidthsOutsideTheColumnsAreIg
     host.Run([](CProbeComboBox& combo) {
         for (int i = 0; i < 5; ++i) combo.SetColumnWidth(i, 30 + i);
         combo.AddItem("x", NULL);
+        Canvas three, five, unchanged;
         combo.SetColumnCount(3);
-        Canvas three;
         combo.Draw(three, 0);
         EXPECT_EQ((std::vector<int>{L + 30, L + 61}), three.Separators());
         combo.SetColumnCount(5);
-        Canvas five;
         combo.Draw(five, 0);
         EXPECT_EQ((std::vector<int>{L + 30, L + 61, L + 93, L + 143}), five.Separators()) << "new columns are 50 wide";
-
         RECT update;
         ::ValidateRect(combo.m_hWnd, NULL);
         combo.SetColumnWidth(-1, 5);
         combo.SetColumnWidth(5, 5);
         EXPECT_FALSE(::GetUpdateRect(combo.m_hWnd, &update, FALSE)) << "no repaint for a column outside";
-        Canvas unchanged;
         combo.Draw(unchanged, 0);
         EXPECT_EQ(five.Separators(), unchanged.Separators());
         combo.SetColumnWidth(4, 5);
