@@ -1,5 +1,4 @@
-// Icons and banner bitmaps: groups, image formats, languages, and the one
-// difference between the latched and released Fn icons.
+// Icons and banner bitmaps: groups, image formats and languages.
 #include "resource.h"
 #include "resource_image.h"
 
@@ -67,33 +66,6 @@ TEST(Icons, LoadThroughTheLoaderUnderAnyThreadLanguage)
             if (handle) DestroyIcon(handle);
         }
     }
-}
-
-// Mean brightness of the two rows inside the key's top edge minus that of the
-// two rows inside its bottom edge, over the middle columns of a 4-bit icon.
-int TopMinusBottomBrightness(WORD imageId)
-{
-    std::vector<uint8_t> image = ResourceBytes(Type(RT_ICON), imageId);
-    const size_t palette = 40, colours = palette + 16 * 4, mask = colours + 32 * 16;
-    auto opaque = [&](int row, int x) { return !((image[mask + (31 - row) * 4 + x / 8] >> (7 - x % 8)) & 1); };
-    auto brightness = [&](int row, int x) {
-        uint8_t pair = image[colours + (31 - row) * 16 + x / 2];
-        const uint8_t* c = &image[palette + 4 * (x % 2 ? pair & 15 : pair >> 4)];
-        return (c[2] * 30 + c[1] * 59 + c[0] * 11) / 100;
-    };
-    int first = 0, last = 31;
-    while (first < 31 && !opaque(first, 16)) ++first;
-    while (last > 0 && !opaque(last, 16)) --last;
-    int sum = 0;
-    for (int x = 10; x < 22; ++x)
-        sum += brightness(first + 1, x) + brightness(first + 2, x) - brightness(last - 1, x) - brightness(last - 2, x);
-    return sum / 24;
-}
-
-TEST(Icons, LatchedKeyIsDrawnSunkenAndReleasedKeyRaised)
-{
-    EXPECT_LT(TopMinusBottomBrightness(3), -60) << "IDI_FN_ON: dark upper edge, light lower edge";
-    EXPECT_GT(TopMinusBottomBrightness(4), 60) << "IDI_FN_OFF: light upper edge, dark lower edge";
 }
 
 TEST(Banners, UncompressedBottomUpBitmapsOfTheirSizesAndDepths)

@@ -1,4 +1,4 @@
-// The side-by-side manifest, the version block and the inventory of resource types.
+// The side-by-side manifest and the version block.
 #include "resource_image.h"
 
 #include <gtest/gtest.h>
@@ -86,13 +86,6 @@ TEST(VersionBlock, FixedPartAndEnglishStrings)
         else
             EXPECT_EQ(value, entry.second) << Utf8(entry.first);
     }
-}
-
-TEST(Inventory, NoMenusAcceleratorsOrCursors)
-{
-    auto id = [](LPCWSTR type) { return LOWORD(reinterpret_cast<ULONG_PTR>(type)); };
-    EXPECT_EQ(ResourceTypes(), (std::set<WORD>{id(RT_ICON), id(RT_BITMAP), id(RT_DIALOG), id(RT_STRING),
-                                               id(RT_GROUP_ICON), id(RT_VERSION), id(RT_MANIFEST)}));
 }
 
 }  // namespace

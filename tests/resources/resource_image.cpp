@@ -1,7 +1,6 @@
 #include "resource_image.h"
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include "program_folder.h"
 
@@ -15,18 +14,7 @@ class ImageEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        int count = 0;
-        LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-        std::wstring name = L"Keyhaven.exe";
-        for (int i = 1; args && i < count; ++i) {
-            if (args[i][0] != L'-') {
-                name = args[i];
-                break;
-            }
-        }
-        LocalFree(args);
-        bool absolute = (name.size() > 1 && name[1] == L':') || name[0] == L'\\' || name[0] == L'/';
-        g_path = absolute ? name : programfolder::Wide() + name;
+        g_path = programfolder::Wide() + L"Keyhaven.exe";
         g_module = LoadLibraryExW(g_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(g_module, nullptr) << "cannot map " << Utf8(g_path) << " (error " << GetLastError() << ")";
     }
@@ -47,12 +35,6 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
 {
     if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<WORD>*>(param)->push_back(LOWORD(name));
-    return TRUE;
-}
-
-BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR param)
-{
-    if (IS_INTRESOURCE(type)) reinterpret_cast<std::set<WORD>*>(param)->insert(LOWORD(type));
     return TRUE;
 }
 
@@ -128,13 +110,6 @@ std::vector<WORD> ResourceIds(LPCWSTR type)
     std::vector<WORD> ids;
     EnumResourceNamesW(g_module, type, CollectName, reinterpret_cast<LONG_PTR>(&ids));
     return ids;
-}
-
-std::set<WORD> ResourceTypes()
-{
-    std::set<WORD> types;
-    EnumResourceTypesW(g_module, CollectType, reinterpret_cast<LONG_PTR>(&types));
-    return types;
 }
 
 std::vector<uint8_t> ResourceBytes(LPCWSTR type, WORD id, LANGID language)

@@ -1,8 +1,7 @@
 // Reads the resources of the built Keyhaven.exe the way the platform's loader
 // does: the image is mapped as a data file (never started), strings go through
 // LoadStringW and the thread's language choice, raw resources through
-// FindResourceExW. The first command-line argument that is not a GoogleTest
-// flag names the image (default Keyhaven.exe beside the test program).
+// FindResourceExW. The image is Keyhaven.exe beside the test program.
 #pragma once
 
 #include <windows.h>
@@ -29,10 +28,9 @@ std::wstring LoadText(UINT id);
 // resource; empty when the block does not exist in that language.
 std::vector<std::wstring> StringBlock(WORD block, LANGID language);
 // Languages in which a resource exists; integer names of one type's resources
-// in the directory's order; integer ids of the types present.
+// in the directory's order.
 std::set<LANGID> ResourceLanguages(LPCWSTR type, WORD id);
 std::vector<WORD> ResourceIds(LPCWSTR type);
-std::set<WORD> ResourceTypes();
 // Bytes of one resource in one language; empty when missing.
 std::vector<uint8_t> ResourceBytes(LPCWSTR type, WORD id, LANGID language = kEnglish);
 
