@@ -1,6 +1,6 @@
 // CAboutBox: caption, version line from the machine-wide "version" value,
-// notice and OK texts from the string table; the template's texts without the
-// key; F1 never reaches the owner. The test program sees a private
+// notice and OK texts from the string table, with or without the key; F1
+// never reaches the owner. The test program sees a private
 // HKEY_LOCAL_MACHINE, so it neither reads nor disturbs the prefix's own.
 #include "about_box.h"
 #include "resource.h"
@@ -73,7 +73,7 @@ TEST_F(AboutBoxTest, VersionLineIsThePrefixABlankAndAtMost19CharactersOfTheValue
         {kFull.c_str(), 21, REG_SZ, kPrefix, static_cast<LPCTSTR>(notice), "&OK"},  // no room for the terminator
         {kFull.c_str(), 20, REG_BINARY, kPrefix + kFull, static_cast<LPCTSTR>(notice), "&OK"},  // never read past 20 bytes
         {"", 0, REG_SZ, kPrefix, static_cast<LPCTSTR>(notice), "&OK"},  // no value
-        {NULL, 0, REG_SZ, "Static", "Static", ""},                       // no key: the template's texts
+        {NULL, 0, REG_SZ, kPrefix, static_cast<LPCTSTR>(notice), "&OK"},  // no key: no template text left
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pData != NULL ? c.pData : "(no key)");

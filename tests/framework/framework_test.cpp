@@ -274,12 +274,15 @@ TEST_F(FrameworkTest, MainWindowOwnsParentlessDialogsAndMessageBoxes)
     RunWhenIdle([&] {
         TestApp().m_pMainWnd = &mainDlg;
         CMapDialog popup(IDD_HIDDEN_TEMPLATE);
-        RunWhenIdle([&] {
+        int nChecks = 0;
+        std::function<void()> whenShown = [&] {  // its template is not visible: shown once the loop is idle
+            bPopupShown = ::IsWindowVisible(popup.m_hWnd);
+            if (!bPopupShown && ++nChecks < 50) return RunWhenIdle(whenShown);
             hWndPopupOwner = ::GetWindow(popup.m_hWnd, GW_OWNER);
             bEnabledDuring = ::IsWindowEnabled(mainDlg.m_hWnd);
-            bPopupShown = ::IsWindowVisible(popup.m_hWnd);  // its template is not visible
             popup.EndDialog(IDOK);
-        });
+        };
+        RunWhenIdle(whenShown);
         popup.DoModal();
         bEnabledAfter = ::IsWindowEnabled(mainDlg.m_hWnd);
         RunWhenIdle([&] {  // inside the message box's loop

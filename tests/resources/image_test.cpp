@@ -54,20 +54,6 @@ TEST(Icons, FourGroupsOfOne32x32SixteenColourImage)
     }
 }
 
-TEST(Icons, LoadThroughTheLoaderUnderAnyThreadLanguage)
-{
-    // Group 137 exists in traditional Chinese only; the settings dialog still
-    // finds it under an English or a Japanese thread.
-    for (LANGID language : {kEnglish, LANGID(1041)}) {
-        ThreadLanguage chosen(language);
-        for (const auto& icon : kIconGroups) {
-            HICON handle = static_cast<HICON>(LoadImageW(Module(), MAKEINTRESOURCEW(icon.group), IMAGE_ICON, 0, 0, 0));
-            EXPECT_NE(handle, nullptr) << "icon group " << icon.group << ", language " << language;
-            if (handle) DestroyIcon(handle);
-        }
-    }
-}
-
 TEST(Banners, UncompressedBottomUpBitmapsOfTheirSizesAndDepths)
 {
     EXPECT_EQ(ResourceIds(Type(RT_BITMAP)), (std::vector<WORD>{IDB_BANNER_LEFT, IDB_BANNER_RIGHT}));
