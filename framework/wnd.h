@@ -75,6 +75,7 @@ public:
     // it has none (or a hidden or minimised one); keeps it on the work area.
     void CenterWindow();
     void SetWindowText(LPCTSTR lpszString);
+    void SetDlgItemText(int nID, LPCTSTR lpszString);
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
