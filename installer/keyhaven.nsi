@@ -30,6 +30,21 @@ RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+; The same files build the same setup program: no file times inside it.
+SetDateSave off
+
+!ifndef FILE_VERSION
+  !error "FILE_VERSION must give the four numbers of the product's version (a.b.c.d)"
+!endif
+VIProductVersion "${FILE_VERSION}"
+VIFileVersion "${FILE_VERSION}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${MAKER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${MAKER} ${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${FILE_VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © 2005 ${MAKER}"
+VIAddVersionKey /LANG=1033 "OriginalFilename" "FnStickyKeySetup.exe"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${FILE_VERSION}"
 
 Page directory
 Page instfiles

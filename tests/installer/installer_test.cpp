@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -43,6 +44,27 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Waits until every process that the given process started has ended (an
+// uninstaller hands its work to a copy of itself and returns at once).
+bool WaitForChildrenOf(DWORD parent, DWORD milliseconds)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    bool ended = true;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != parent) continue;
+        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (child == nullptr) continue;  // already gone
+        ended = WaitForSingleObject(child, milliseconds) == WAIT_OBJECT_0 && ended;
+        CloseHandle(child);
+    }
+    CloseHandle(snapshot);
+    return ended;
+}
+
+// Runs a command, waits for it and for everything it started; its exit code.
 DWORD RunAndWait(std::string command, const std::string& folder = std::string())
 {
     STARTUPINFOA startup{};
@@ -55,6 +77,7 @@ DWORD RunAndWait(std::string command, const std::string& folder = std::string())
     WaitForSingleObject(process.hProcess, 120000);
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(process.hProcess, &code);
+    if (!WaitForChildrenOf(process.dwProcessId, 120000)) code = WAIT_TIMEOUT;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
@@ -115,7 +138,6 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
 
     // Uninstalling ends the running instance ("Close") and removes everything.
     ASSERT_EQ(0u, RunAndWait("\"" + InstallFolder() + "\\Uninstall.exe\" /S"));
-    for (int wait = 0; wait < 300 && Exists(InstallFolder()); ++wait) Sleep(100);
     EXPECT_TRUE(program.WaitForExit(10000)) << "the running instance was asked to close";
     EXPECT_FALSE(Exists(InstallFolder()));
     EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAM_FILES) + "\\ORVENTA"));
