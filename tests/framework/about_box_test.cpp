@@ -61,21 +61,20 @@ TEST_F(AboutBoxTest, VersionLineIsThePrefixABlankAndAtMost19CharactersOfTheValue
     CString notice;
     notice.LoadString(IDS_COPYRIGHT);
     ASSERT_FALSE(notice.IsEmpty());
-    struct Case {
-        const char* pData;
-        DWORD cbData, type;
-        std::string version, notice, ok;
-    };
     const std::string kFull = "1.28.1.15 build 1234";  // 20 characters
-    const Case cases[] = {
-        {"1.28", 5, REG_SZ, kPrefix + std::string("1.28"), static_cast<LPCTSTR>(notice), "&OK"},
-        {"1.28.1.15 build 123", 20, REG_SZ, kPrefix + kFull.substr(0, 19), static_cast<LPCTSTR>(notice), "&OK"},
-        {kFull.c_str(), 21, REG_SZ, kPrefix, static_cast<LPCTSTR>(notice), "&OK"},  // no room for the terminator
-        {kFull.c_str(), 20, REG_BINARY, kPrefix + kFull, static_cast<LPCTSTR>(notice), "&OK"},  // never read past 20 bytes
-        {"", 0, REG_SZ, kPrefix, static_cast<LPCTSTR>(notice), "&OK"},  // no value
-        {NULL, 0, REG_SZ, kPrefix, static_cast<LPCTSTR>(notice), "&OK"},  // no key: no template text left
+    const struct {
+        const char* pData;  // NULL: no key; "": the key without the value
+        DWORD cbData, type;
+        std::string versionText;
+    } cases[] = {
+        {"1.28", 5, REG_SZ, "1.28"},
+        {"1.28.1.15 build 123", 20, REG_SZ, kFull.substr(0, 19)},
+        {kFull.c_str(), 21, REG_SZ, ""},         // no room for the terminator
+        {kFull.c_str(), 20, REG_BINARY, kFull},  // never read past 20 bytes
+        {"", 0, REG_SZ, ""},
+        {NULL, 0, REG_SZ, ""},                   // no template text is left either
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.pData != NULL ? c.pData : "(no key)");
         SetVersion(c.pData, c.cbData, c.type);
         CAboutBox box;
@@ -89,9 +88,9 @@ TEST_F(AboutBoxTest, VersionLineIsThePrefixABlankAndAtMost19CharactersOfTheValue
         });
         EXPECT_EQ(IDOK, box.DoModal());
         EXPECT_EQ("About", caption);
-        EXPECT_EQ(c.version, version);
-        EXPECT_EQ(c.notice, noticeText);
-        EXPECT_EQ(c.ok, ok);
+        EXPECT_EQ(kPrefix + c.versionText, version);
+        EXPECT_EQ(static_cast<LPCTSTR>(notice), noticeText);
+        EXPECT_EQ("&OK", ok);
     }
 }
 
