@@ -87,5 +87,3 @@ BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow)
     m_hImageList = ::ImageList_Create(cx, cy, nFlags, nInitial, nGrow);
     return m_hImageList != NULL;
 }
-
-int CImageList::Add(HICON hIcon) { return ::ImageList_AddIcon(m_hImageList, hIcon); }

@@ -79,8 +79,6 @@ public:
     // FALSE when the object already holds a list or the list cannot be made.
     BOOL Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow);
     HIMAGELIST GetSafeHandle() const { return m_hImageList; }
-    // The new image's index, or -1.
-    int Add(HICON hIcon);
 
 private:
     CImageList(const CImageList&);

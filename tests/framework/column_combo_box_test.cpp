@@ -254,15 +254,11 @@ TEST_F(ColumnComboBoxTest, SelectionColoursAndBoldFace)
 TEST_F(ColumnComboBoxTest, IconDrawsAtTheLeftAndEveryTextIndentsByTheImageWidth)
 {
     CImageList images;
-    ASSERT_TRUE(images.Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
+    ASSERT_TRUE(images.Create(16, 16, ILC_COLOR32, 1, 1));
     std::vector<DWORD> blue(16 * 16, 0x000000FF);
-    BYTE mask[16 * 16 / 8] = {};
-    ICONINFO info = { TRUE, 0, 0, ::CreateBitmap(16, 16, 1, 1, mask), ::CreateBitmap(16, 16, 1, 32, blue.data()) };
-    HICON hIcon = ::CreateIconIndirect(&info);
-    ASSERT_EQ(0, images.Add(hIcon));
-    ::DestroyIcon(hIcon);
-    ::DeleteObject(info.hbmMask);
-    ::DeleteObject(info.hbmColor);
+    HBITMAP hBlue = ::CreateBitmap(16, 16, 1, 32, blue.data());
+    ASSERT_EQ(0, ::ImageList_Add(images.GetSafeHandle(), hBlue, NULL));
+    ::DeleteObject(hBlue);
     host.Run([&](CProbeComboBox& combo) {
         combo.SetColumnCount(1);
         combo.SetImageList(&images);
