@@ -11,17 +11,14 @@ const char kVersionKey[] = "Software\\ORVENTA\\Accessibility";
 const char kVersionValue[] = "version";
 const DWORD kVersionBufferSize = 20;  // bytes, terminator included
 
-// The machine-wide "version" text: at most 20 bytes up to the first NUL;
-// empty when the key or the value is missing or the value does not fit.
-CString ReadVersionText()
+// The "version" text of the open key: at most 20 bytes up to the first NUL;
+// empty when the value is missing or does not fit.
+CString QueryVersionText(HKEY hKey)
 {
-    HKEY hKey = NULL;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) return CString();
     char buffer[kVersionBufferSize] = { 0 };
     DWORD cbData = kVersionBufferSize;
-    LONG result = ::RegQueryValueExA(hKey, kVersionValue, NULL, NULL, reinterpret_cast<LPBYTE>(buffer), &cbData);
-    ::RegCloseKey(hKey);
-    if (result != ERROR_SUCCESS) return CString();
+    if (::RegQueryValueExA(hKey, kVersionValue, NULL, NULL, reinterpret_cast<LPBYTE>(buffer), &cbData) != ERROR_SUCCESS)
+        return CString();
     return CString(buffer, static_cast<int>(strnlen(buffer, kVersionBufferSize)));
 }
 
@@ -52,8 +49,13 @@ BOOL CAboutBox::OnInitDialog()
 {
     CDialog::OnInitDialog();
     SetWindowText(LoadText(IDS_ABOUT_CAPTION));
-    // Without the key the line is the prefix and the blank, as without the value.
-    m_staticVersion.SetWindowText(LoadText(IDS_VERSION_PREFIX) + " " + ReadVersionText());
+
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) return FALSE;
+    CString version = QueryVersionText(hKey);
+    ::RegCloseKey(hKey);
+
+    m_staticVersion.SetWindowText(LoadText(IDS_VERSION_PREFIX) + " " + version);
     m_staticNotice.SetWindowText(LoadText(IDS_COPYRIGHT));
     m_btnOK.SetWindowText(LoadText(IDS_OK));
     return TRUE;

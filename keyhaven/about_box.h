@@ -14,8 +14,8 @@ public:
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
-    // Caption, version line, notice and OK button texts; the version line
-    // holds the prefix alone when the machine-wide value cannot be read.
+    // Caption from the string table; without the registry key the two statics
+    // and the OK button keep their template texts.
     virtual BOOL OnInitDialog();
     // Handles F1 itself (returns FALSE) so the request never reaches the owner.
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);

@@ -1,6 +1,6 @@
 // CAboutBox: caption, version line from the machine-wide "version" value,
-// notice and OK texts from the string table, with or without the key; F1
-// never reaches the owner. The test program sees a private
+// notice and OK texts from the string table; the template's texts without the
+// key; F1 never reaches the owner. The test program sees a private
 // HKEY_LOCAL_MACHINE, so it neither reads nor disturbs the prefix's own.
 #include "about_box.h"
 #include "resource.h"
@@ -62,17 +62,18 @@ TEST_F(AboutBoxTest, VersionLineIsThePrefixABlankAndAtMost19CharactersOfTheValue
     notice.LoadString(IDS_COPYRIGHT);
     ASSERT_FALSE(notice.IsEmpty());
     const std::string kFull = "1.28.1.15 build 1234";  // 20 characters
+    const std::string kNotice = static_cast<LPCTSTR>(notice);
     const struct {
         const char* pData;  // NULL: no key; "": the key without the value
         DWORD cbData, type;
-        std::string versionText;
+        std::string versionLine, noticeText, okText;
     } cases[] = {
-        {"1.28", 5, REG_SZ, "1.28"},
-        {"1.28.1.15 build 123", 20, REG_SZ, kFull.substr(0, 19)},
-        {kFull.c_str(), 21, REG_SZ, ""},         // no room for the terminator
-        {kFull.c_str(), 20, REG_BINARY, kFull},  // never read past 20 bytes
-        {"", 0, REG_SZ, ""},
-        {NULL, 0, REG_SZ, ""},                   // no template text is left either
+        {"1.28", 5, REG_SZ, kPrefix + std::string("1.28"), kNotice, "&OK"},
+        {"1.28.1.15 build 123", 20, REG_SZ, kPrefix + kFull.substr(0, 19), kNotice, "&OK"},
+        {kFull.c_str(), 21, REG_SZ, kPrefix, kNotice, "&OK"},           // no room for the terminator
+        {kFull.c_str(), 20, REG_BINARY, kPrefix + kFull, kNotice, "&OK"},  // never read past 20 bytes
+        {"", 0, REG_SZ, kPrefix, kNotice, "&OK"},                       // no value
+        {NULL, 0, REG_SZ, "Static", "Static", ""},                      // no key: the template's texts
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pData != NULL ? c.pData : "(no key)");
@@ -88,9 +89,9 @@ TEST_F(AboutBoxTest, VersionLineIsThePrefixABlankAndAtMost19CharactersOfTheValue
         });
         EXPECT_EQ(IDOK, box.DoModal());
         EXPECT_EQ("About", caption);
-        EXPECT_EQ(kPrefix + c.versionText, version);
-        EXPECT_EQ(static_cast<LPCTSTR>(notice), noticeText);
-        EXPECT_EQ("&OK", ok);
+        EXPECT_EQ(c.versionLine, version);
+        EXPECT_EQ(c.noticeText, noticeText);
+        EXPECT_EQ(c.okText, ok);
     }
 }
 

@@ -1,15 +1,23 @@
-// The 26 languages of Keyhaven's string table; six of them carry the English
-// texts until they are translated.
+// The languages of Keyhaven's string table: full tables (all 19 texts, string
+// blocks 7 and 8) and placeholders (block 7 alone, holding the About item
+// with the language's English name).
 #pragma once
 
 #include <windows.h>
 
 namespace restest {
 
-constexpr LANGID kTableLanguages[] = {
-    1026, 1029, 1030, 1031, 1032, 1033, 1035, 1036, 1038, 1039, 1040, 1041, 1042,
-    1043, 1044, 1045, 1048, 1049, 1050, 1051, 1053, 1055, 1060, 2052, 2070, 3082,
+struct TableLanguage {
+    LANGID id;
+    const char* placeholderName;  // nullptr for a full table
 };
-constexpr LANGID kEnglishOnly[] = {1026, 1039, 1048, 1050, 1051, 1060};
+
+constexpr TableLanguage kTableLanguages[] = {
+    {1026, "Bulgarian"}, {1029, nullptr}, {1030, nullptr}, {1031, nullptr}, {1032, nullptr}, {1033, nullptr},
+    {1035, nullptr}, {1036, nullptr}, {1038, nullptr}, {1039, "Icelandic"}, {1040, nullptr}, {1041, nullptr},
+    {1042, nullptr}, {1043, nullptr}, {1044, nullptr}, {1045, nullptr}, {1048, "Romanian"}, {1049, nullptr},
+    {1050, "Croatian"}, {1051, "Slovak"}, {1053, nullptr}, {1055, nullptr}, {1060, "Slovenian"}, {2052, nullptr},
+    {2070, nullptr}, {3082, nullptr},
+};
 
 }  // namespace restest
