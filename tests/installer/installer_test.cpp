@@ -1,7 +1,8 @@
-// The installer under Wine: a silent install puts the program, the library and
-// the sounds in place with the version value and a Start-menu entry; the About
-// box of the installed program shows that version; the uninstaller ends a
-// running instance and leaves nothing behind.
+// The installer under Wine: a silent install puts the program, the library,
+// the sounds and the Latchwire driver (its service running) in place with the
+// version value and a Start-menu entry; the About box of the installed program
+// shows that version; the uninstaller ends a running instance and leaves
+// nothing behind. /KEEPDRIVER leaves the notebook's own driver alone.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -94,6 +95,23 @@ std::string MachineVersion()
     return text;
 }
 
+std::string DriverFile()
+{
+    return Folder(CSIDL_SYSTEM) + "\\drivers\\latchwire.sys";
+}
+
+// The state of the driver's service, or 0 when there is no such service.
+DWORD DriverServiceState()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "Latchwire", SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
 bool KeyExists(const char* key)
 {
     HKEY handle;
@@ -126,6 +144,8 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     EXPECT_TRUE(Exists(Shortcut()));
     EXPECT_EQ("1.28", MachineVersion());
     EXPECT_TRUE(KeyExists(kUninstallKey));
+    EXPECT_TRUE(Exists(DriverFile()));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), DriverServiceState()) << "installed with Check_Driver";
 
     // The installed program, started as from the Start menu, shows the version.
     KeyhavenProcess program;
@@ -146,6 +166,20 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     EXPECT_FALSE(KeyExists(kVersionKey));
     EXPECT_FALSE(KeyExists("Software\\ORVENTA"));
     EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(DriverFile()));
+    EXPECT_EQ(0u, DriverServiceState()) << "removed with UnloadDriver";
+}
+
+TEST(Installer, KeepDriverLeavesTheNotebooksOwnDriverAlone)
+{
+    const std::string setup = ProgramFolder() + "FnStickyKeySetup.exe";
+    ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S /KEEPDRIVER"));
+    EXPECT_TRUE(Exists(InstallFolder() + "\\Latchwire.dll"));
+    EXPECT_FALSE(Exists(DriverFile()));
+    EXPECT_EQ(0u, DriverServiceState());
+
+    ASSERT_EQ(0u, RunAndWait("\"" + InstallFolder() + "\\Uninstall.exe\" /S"));
+    EXPECT_FALSE(Exists(InstallFolder()));
 }
 
 }  // namespace
