@@ -1,34 +1,34 @@
-# Runs the Windows test programs under Wine, in a 32-bit prefix of this build tree.
-# One prefix per build tree: created once by the wine_prefix fixture, shut down at the end.
+# Runs the Windows test programs under Wine. Every test program runs in a Wine session
+# of its own (scripts/wine-session.sh): a clone of one 32-bit template prefix that the
+# wine_template fixture makes once per test run, with its own wineserver, registry,
+# service database, window list and virtual notebook.
 enable_testing()
 
-set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix)
+set(WINE_TEMPLATE_DIR ${CMAKE_BINARY_DIR}/wine-template)
+set(WINE_SESSIONS_DIR ${CMAKE_BINARY_DIR}/wine-sessions)
 set(WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
+set(WINE_SESSION ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 
 # Static runtime so the binaries run on a bare Windows and need no mingw DLLs.
 set(LW_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-add_test(NAME wine_prefix_create COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh create)
-add_test(NAME wine_prefix_shutdown COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh shutdown)
-set_tests_properties(wine_prefix_create PROPERTIES FIXTURES_SETUP wine_prefix
-                     ENVIRONMENT "WINEPREFIX=${WINE_PREFIX_DIR}")
-set_tests_properties(wine_prefix_shutdown PROPERTIES FIXTURES_CLEANUP wine_prefix
-                     ENVIRONMENT "WINEPREFIX=${WINE_PREFIX_DIR}")
+add_test(NAME wine_template_create COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh create)
+add_test(NAME wine_template_shutdown COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh shutdown)
+set_tests_properties(wine_template_create PROPERTIES FIXTURES_SETUP wine_template
+                     ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE_DIR}")
+set_tests_properties(wine_template_shutdown PROPERTIES FIXTURES_CLEANUP wine_template
+                     ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE_DIR}")
 
-# add_wine_test(name COMMAND program args... [NEEDS_DRIVER]) : a test run under Wine;
-# program is a target name or a path (generator expressions allowed).
-# NEEDS_DRIVER tests share the virtual notebook's driver and run one at a time.
+# add_wine_test(name COMMAND program args...) : a test program run under Wine in a
+# session of its own; program is a target name or a path (generator expressions allowed).
 function(add_wine_test name)
-  cmake_parse_arguments(WT "NEEDS_DRIVER" "" "COMMAND" ${ARGN})
+  cmake_parse_arguments(WT "" "" "COMMAND" ${ARGN})
   list(POP_FRONT WT_COMMAND program)
   if(TARGET ${program})
     set(program $<TARGET_FILE:${program}>)
   endif()
-  add_test(NAME ${name} COMMAND ${WINE_RUN} ${program} ${WT_COMMAND})
-  set(props FIXTURES_REQUIRED wine_prefix ENVIRONMENT "WINEPREFIX=${WINE_PREFIX_DIR}" TIMEOUT 600)
-  if(WT_NEEDS_DRIVER)
-    list(APPEND props RESOURCE_LOCK vnotebook_driver)
-  endif()
-  set_tests_properties(${name} PROPERTIES ${props})
+  add_test(NAME ${name} COMMAND ${WINE_SESSION} ${name} ${program} ${WT_COMMAND})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_template TIMEOUT 600
+    ENVIRONMENT "WINE_TEMPLATE=${WINE_TEMPLATE_DIR};WINE_SESSIONS=${WINE_SESSIONS_DIR}")
 endfunction()

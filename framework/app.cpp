@@ -9,15 +9,13 @@
 
 namespace {
 
-const UINT kAppTitleStringId = 0xE000;  // optional string naming the application
-
 CWinApp* g_pApp = NULL;
 MSG g_msgCur;  // the message AfxPumpMessage took last
 
 CString ModuleFileName()
 {
     CString path;
-    DWORD nLength = ::GetModuleFileName(NULL, path.GetBuffer(MAX_PATH), MAX_PATH + 1);
+    DWORD nLength = ::GetModuleFileName(NULL, path.GetBufferSetLength(MAX_PATH), MAX_PATH + 1);
     path.ReleaseBuffer(static_cast<int>(nLength));
     return path;
 }
@@ -49,9 +47,11 @@ CString WithExtension(const CString& path, LPCTSTR ext)
     return CString(path, nStem) + ext;
 }
 
-// Lets the windows from the message's target up to hWndStop filter it.
-BOOL WalkPreTranslateTree(HWND hWndStop, MSG* pMsg)
+// Lets the windows from the message's target up to the main window filter it.
+BOOL PreTranslateForWindows(MSG* pMsg)
 {
+    CWnd* pMainWnd = AfxGetMainWnd();
+    HWND hWndStop = pMainWnd != NULL ? pMainWnd->m_hWnd : NULL;
     for (HWND hWnd = pMsg->hwnd; hWnd != NULL; hWnd = ::GetParent(hWnd)) {
         CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
         if (pWnd != NULL && pWnd->PreTranslateMessage(pMsg)) return TRUE;
@@ -76,20 +76,13 @@ void CCommandLineInfo::ParseParam(LPCTSTR pszParam, BOOL bFlag, BOOL)
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
-CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_hInstance(NULL), m_lpCmdLine(NULL), m_nCmdShow(SW_SHOWNORMAL), m_pMainWnd(NULL)
+CWinApp::CWinApp() : m_hInstance(NULL), m_pMainWnd(NULL)
 {
     g_pApp = this;
     CString path = ModuleFileName();
-    m_strExeName = BaseName(path);
+    m_strAppName = BaseName(path);
     m_strHelpFilePath = WithExtension(path, ".HLP");
-    if (lpszAppName != NULL)
-        m_strAppName = lpszAppName;
-    else if (!m_strAppName.LoadString(kAppTitleStringId))
-        m_strAppName = m_strExeName;
     m_pszAppName = m_strAppName;
-    m_pszExeName = m_strExeName;
-    m_pszHelpFilePath = m_strHelpFilePath;
 }
 
 CWinApp::~CWinApp()
@@ -113,11 +106,6 @@ int CWinApp::Run()
     }
 }
 
-BOOL CWinApp::PreTranslateMessage(MSG* pMsg)
-{
-    return WalkPreTranslateTree(m_pMainWnd != NULL ? m_pMainWnd->m_hWnd : NULL, pMsg);
-}
-
 void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
 {
     for (int i = 1; i < __argc; ++i) {
@@ -128,21 +116,9 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
     }
 }
 
-HICON CWinApp::LoadIcon(UINT nIDResource) const
-{
-    LPCTSTR lpszName = MAKEINTRESOURCE(nIDResource);
-    return ::LoadIcon(AfxFindResourceHandle(lpszName, RT_GROUP_ICON), lpszName);
-}
-
-void CWinApp::WinHelp(DWORD_PTR dwData, UINT nCmd)
-{
-    HWND hWndMain = m_pMainWnd != NULL ? m_pMainWnd->m_hWnd : NULL;
-    ::WinHelp(hWndMain, m_pszHelpFilePath, nCmd, dwData);
-}
-
 void CWinApp::OnHelp()
 {
-    WinHelp(0, HELP_FINDER);
+    ::WinHelp(m_pMainWnd != NULL ? m_pMainWnd->m_hWnd : NULL, m_strHelpFilePath, HELP_FINDER, 0);
 }
 
 /////////////////////////////////////////////////////////////////////////////
@@ -152,21 +128,10 @@ CWinApp* AfxGetApp() { return g_pApp; }
 
 CWnd* AfxGetMainWnd() { return g_pApp != NULL ? g_pApp->m_pMainWnd : NULL; }
 
-HINSTANCE AfxGetInstanceHandle()
+HINSTANCE AfxFindResourceHandle(LPCTSTR, LPCTSTR)
 {
     if (g_pApp != NULL && g_pApp->m_hInstance != NULL) return g_pApp->m_hInstance;
     return ::GetModuleHandle(NULL);
-}
-
-HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
-
-HINSTANCE AfxFindResourceHandle(LPCTSTR, LPCTSTR) { return AfxGetResourceHandle(); }
-
-LPCTSTR AfxGetAppName()
-{
-    if (g_pApp != NULL) return g_pApp->m_pszAppName;
-    static CString strExeName = BaseName(ModuleFileName());
-    return strExeName;
 }
 
 int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
@@ -181,14 +146,8 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
             break;
         }
     }
-    return ::MessageBox(CWnd::GetSafeOwner(NULL), lpszText, AfxGetAppName(), nType);
-}
-
-int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp)
-{
-    CString text;
-    text.LoadString(nIDPrompt);
-    return AfxMessageBox(text, nType, nIDHelp == (UINT)-1 ? nIDPrompt : nIDHelp);
+    LPCTSTR lpszCaption = g_pApp != NULL ? g_pApp->m_pszAppName : NULL;
+    return ::MessageBox(CWnd::GetSafeOwner(NULL), lpszText, lpszCaption, nType);
 }
 
 const MSG* AfxGetCurrentMessage() { return &g_msgCur; }
@@ -200,9 +159,7 @@ BOOL AfxPumpMessage()
         ::PostQuitMessage(static_cast<int>(g_msgCur.wParam));
         return FALSE;
     }
-    BOOL bTaken = g_pApp != NULL ? g_pApp->PreTranslateMessage(&g_msgCur)
-                                 : WalkPreTranslateTree(NULL, &g_msgCur);
-    if (!bTaken) {
+    if (!PreTranslateForWindows(&g_msgCur)) {
         ::TranslateMessage(&g_msgCur);
         ::DispatchMessage(&g_msgCur);
     }
@@ -211,28 +168,15 @@ BOOL AfxPumpMessage()
 
 void AfxOnIdle() { CWnd::DeleteTempMap(); }
 
-BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPTSTR lpCmdLine, int nCmdShow)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     INITCOMMONCONTROLSEX icc;
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&icc);
-    if (g_pApp == NULL) return FALSE;
+    if (g_pApp == NULL) return -1;
     g_pApp->m_hInstance = hInstance;
-    g_pApp->m_lpCmdLine = lpCmdLine;
-    g_pApp->m_nCmdShow = nCmdShow;
-    return TRUE;
-}
-
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow)
-{
-    if (!AfxWinInit(hInstance, hPrevInstance, lpCmdLine, nCmdShow)) return -1;
     int nReturnCode = g_pApp->InitInstance() ? g_pApp->Run() : g_pApp->ExitInstance();
     CWnd::DeleteTempMap();
     return nReturnCode;
-}
-
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
-{
-    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
 }

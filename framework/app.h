@@ -23,9 +23,9 @@ public:
 
 class CWinApp : public CCmdTarget {
 public:
-    // lpszAppName NULL: string 0xE000 of the string table if present, else the
-    // executable's name without its extension.
-    explicit CWinApp(LPCTSTR lpszAppName = NULL);
+    // The application's name (message box captions) is the executable's name
+    // without its extension.
+    CWinApp();
     virtual ~CWinApp();
 
     virtual BOOL InitInstance();
@@ -34,24 +34,16 @@ public:
     virtual int ExitInstance();
     // Pumps messages until WM_QUIT, then returns ExitInstance().
     virtual int Run();
-    // Lets the windows from the message's target up to the main window filter it.
-    virtual BOOL PreTranslateMessage(MSG* pMsg);
 
     // Feeds the process's arguments (__argc, __argv) to rCmdInfo.ParseParam.
     void ParseCommandLine(CCommandLineInfo& rCmdInfo);
-    HICON LoadIcon(UINT nIDResource) const;
-    // WinHelp on the application's help file (the executable's path with .HLP).
-    virtual void WinHelp(DWORD_PTR dwData, UINT nCmd = HELP_CONTEXT);
 
-    // ID_HELP: opens the application's help file.
+    // ID_HELP: opens the contents of the application's help file (the
+    // executable's path with .HLP).
     afx_msg void OnHelp();
 
     HINSTANCE m_hInstance;
-    LPTSTR m_lpCmdLine;
-    int m_nCmdShow;
     LPCTSTR m_pszAppName;
-    LPCTSTR m_pszExeName;
-    LPCTSTR m_pszHelpFilePath;
     CWnd* m_pMainWnd;
 
 protected:
@@ -65,34 +57,27 @@ private:
     CWinApp& operator=(const CWinApp&);
 
     CString m_strAppName;
-    CString m_strExeName;
     CString m_strHelpFilePath;
 };
 
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
-HINSTANCE AfxGetInstanceHandle();
-HINSTANCE AfxGetResourceHandle();
 // The module holding resource lpszName of type lpszType: the program's own.
 HINSTANCE AfxFindResourceHandle(LPCTSTR lpszName, LPCTSTR lpszType);
-LPCTSTR AfxGetAppName();
 
 // A message box owned by the main window (its last active popup), captioned
 // with the application's name; MB_OK and the other button sets without an
 // icon get the exclamation icon, as in MFC.
 int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
-int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK, UINT nIDHelp = (UINT)-1);
 
 // Control containers (ActiveX) are not supported: a no-op kept for the program's start-up.
 inline void AfxEnableControlContainer() {}
 
-// One step of a message loop: GetMessage, PreTranslateMessage, dispatch.
-// FALSE when the message taken was WM_QUIT.
+// One step of a message loop: GetMessage, the pre-translation by the windows
+// from the message's target up to the main window, dispatch. FALSE when the
+// message taken was WM_QUIT (which is then posted again for the loops outside).
 BOOL AfxPumpMessage();
 // The message AfxPumpMessage took last.
 const MSG* AfxGetCurrentMessage();
 // Idle-time work of a message loop: deletes the temporary handle objects.
 void AfxOnIdle();
-
-BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);

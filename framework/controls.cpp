@@ -3,7 +3,6 @@
 
 int CButton::GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
 void CButton::SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
-UINT CButton::GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
 
 int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
 int CComboBox::GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
@@ -13,47 +12,21 @@ int CComboBox::SetCurSel(int nSelect)
     return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect)));
 }
 
-int CComboBox::GetLBText(int nIndex, LPTSTR lpszText) const
-{
-    return static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszText)));
-}
-
 void CComboBox::GetLBText(int nIndex, CString& rString) const
 {
-    int nLength = GetLBTextLen(nIndex);
+    int nLength = static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex)));
     if (nLength == CB_ERR) {
         rString.Empty();
         return;
     }
-    int nCopied = GetLBText(nIndex, rString.GetBufferSetLength(nLength));
-    rString.ReleaseBuffer(nCopied == CB_ERR ? 0 : nCopied);
-}
-
-int CComboBox::GetLBTextLen(int nIndex) const
-{
-    return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex)));
+    LRESULT nCopied = SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
+                                  reinterpret_cast<LPARAM>(rString.GetBufferSetLength(nLength)));
+    rString.ReleaseBuffer(nCopied == CB_ERR ? 0 : static_cast<int>(nCopied));
 }
 
 int CComboBox::AddString(LPCTSTR lpszString)
 {
     return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString)));
-}
-
-int CComboBox::InsertString(int nIndex, LPCTSTR lpszString)
-{
-    return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszString)));
-}
-
-int CComboBox::DeleteString(UINT nIndex)
-{
-    return static_cast<int>(SendMessage(CB_DELETESTRING, nIndex));
-}
-
-void CComboBox::ResetContent() { SendMessage(CB_RESETCONTENT); }
-
-DWORD_PTR CComboBox::GetItemData(int nIndex) const
-{
-    return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(nIndex)));
 }
 
 int CComboBox::SetItemData(int nIndex, DWORD_PTR dwItemData)

@@ -7,7 +7,6 @@ class CButton : public CWnd {
 public:
     int GetCheck() const;
     void SetCheck(int nCheck);
-    UINT GetState() const;
 };
 
 class CStatic : public CWnd {
@@ -20,15 +19,9 @@ public:
     int GetCount() const;
     int GetCurSel() const;
     int SetCurSel(int nSelect);
-    int GetLBText(int nIndex, LPTSTR lpszText) const;
     // Empty when nIndex is not an item.
     void GetLBText(int nIndex, CString& rString) const;
-    int GetLBTextLen(int nIndex) const;
     int AddString(LPCTSTR lpszString);
-    int InsertString(int nIndex, LPCTSTR lpszString);
-    int DeleteString(UINT nIndex);
-    void ResetContent();
-    DWORD_PTR GetItemData(int nIndex) const;
     int SetItemData(int nIndex, DWORD_PTR dwItemData);
 
     // Owner-draw hooks; the base versions do nothing (CompareItem returns 0).

@@ -3,7 +3,6 @@
 
 #include "app.h"
 
-#include <mbstring.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -31,22 +30,12 @@ const WCHAR* FindInStringBlock(const WCHAR* pBlock, DWORD cbBlock, UINT nID, int
 
 CString::CString(LPCTSTR lpsz)
 {
-    if (lpsz == NULL)
-        return;
-    if (IS_INTRESOURCE(lpsz))
-        LoadString(LOWORD(reinterpret_cast<ULONG_PTR>(lpsz)));
-    else
-        m_str = lpsz;
+    if (lpsz != NULL) m_str = lpsz;
 }
 
 CString::CString(LPCTSTR lpch, int nLength)
 {
     if (lpch != NULL && nLength > 0) m_str.assign(lpch, static_cast<size_t>(nLength));
-}
-
-CString::CString(TCHAR ch, int nRepeat)
-{
-    if (nRepeat > 0) m_str.assign(static_cast<size_t>(nRepeat), ch);
 }
 
 CString& CString::operator=(const CString& other)
@@ -61,12 +50,6 @@ CString& CString::operator=(LPCTSTR lpsz)
     return *this;
 }
 
-CString& CString::operator=(TCHAR ch)
-{
-    m_str.assign(1, ch);
-    return *this;
-}
-
 CString& CString::operator+=(const CString& other)
 {
     m_str += other.m_str;
@@ -77,23 +60,6 @@ CString& CString::operator+=(LPCTSTR lpsz)
 {
     if (lpsz != NULL) m_str += lpsz;
     return *this;
-}
-
-CString& CString::operator+=(TCHAR ch)
-{
-    m_str += ch;
-    return *this;
-}
-
-int CString::Compare(LPCTSTR lpsz) const
-{
-    return strcmp(m_str.c_str(), lpsz);
-}
-
-int CString::CompareNoCase(LPCTSTR lpsz) const
-{
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(m_str.c_str()),
-                    reinterpret_cast<const unsigned char*>(lpsz));
 }
 
 void CString::Format(LPCTSTR lpszFormat, ...)
@@ -141,12 +107,6 @@ BOOL CString::LoadString(UINT nID)
     return TRUE;
 }
 
-LPTSTR CString::GetBuffer(int nMinBufLength)
-{
-    if (nMinBufLength > GetLength()) m_str.resize(static_cast<size_t>(nMinBufLength));
-    return &m_str[0];
-}
-
 LPTSTR CString::GetBufferSetLength(int nNewLength)
 {
     m_str.resize(static_cast<size_t>(nNewLength > 0 ? nNewLength : 0));
@@ -163,15 +123,3 @@ void CString::ReleaseBuffer(int nNewLength)
 
 CString operator+(const CString& a, const CString& b) { CString s(a); s += b; return s; }
 CString operator+(const CString& a, LPCTSTR b) { CString s(a); s += b; return s; }
-CString operator+(LPCTSTR a, const CString& b) { CString s(a); s += b; return s; }
-CString operator+(const CString& a, TCHAR b) { CString s(a); s += b; return s; }
-
-bool operator==(const CString& a, const CString& b) { return a.Compare(b) == 0; }
-bool operator==(const CString& a, LPCTSTR b) { return a.Compare(b) == 0; }
-bool operator==(LPCTSTR a, const CString& b) { return b.Compare(a) == 0; }
-bool operator!=(const CString& a, const CString& b) { return a.Compare(b) != 0; }
-bool operator!=(const CString& a, LPCTSTR b) { return a.Compare(b) != 0; }
-bool operator!=(LPCTSTR a, const CString& b) { return b.Compare(a) != 0; }
-bool operator<(const CString& a, const CString& b) { return a.Compare(b) < 0; }
-bool operator<(const CString& a, LPCTSTR b) { return a.Compare(b) < 0; }
-bool operator<(LPCTSTR a, const CString& b) { return b.Compare(a) > 0; }

@@ -31,8 +31,7 @@ CDataExchange::CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
 
 HWND CDataExchange::PrepareCtrl(int nIDC)
 {
-    HWND hWndCtrl = NULL;
-    m_pDlgWnd->GetDlgItem(nIDC, &hWndCtrl);
+    HWND hWndCtrl = ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
     if (hWndCtrl == NULL) Fail();
     return hWndCtrl;
 }
@@ -53,14 +52,7 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDHelp(nIDTemplate), m_lpszTemplateName(MAKEINTRESOURCE(nIDTemplate)),
-      m_pParentWnd(pParentWnd), m_nModalResult(-1), m_bContinueModal(FALSE)
-{
-}
-
-CDialog::CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd)
-    : m_nIDHelp(IS_INTRESOURCE(lpszTemplateName) ? LOWORD(reinterpret_cast<ULONG_PTR>(lpszTemplateName)) : 0),
-      m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd), m_nModalResult(-1),
+    : m_lpszTemplateName(MAKEINTRESOURCE(nIDTemplate)), m_pParentWnd(pParentWnd), m_nModalResult(-1),
       m_bContinueModal(FALSE)
 {
 }
@@ -173,11 +165,6 @@ BOOL CDialog::OnCmdMsg(UINT nID, int nCode)
     if (nCode != CN_COMMAND || nID < kFirstCommandId || nID >= kFirstSystemId) return FALSE;
     CWinApp* pApp = AfxGetApp();
     return pApp != NULL && pApp->OnCmdMsg(nID, nCode);
-}
-
-void CDialog::GotoDlgCtrl(CWnd* pWndCtrl)
-{
-    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->m_hWnd), TRUE);
 }
 
 BOOL CDialog::IsTemplateAutoPlaced() const

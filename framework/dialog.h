@@ -41,7 +41,6 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
-    explicit CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd = NULL);
     // Destroys a window still open (a dialog object should outlive its window).
     virtual ~CDialog();
 
@@ -53,11 +52,6 @@ public:
     virtual BOOL OnInitDialog();
     virtual BOOL PreTranslateMessage(MSG* pMsg);
     virtual BOOL OnCmdMsg(UINT nID, int nCode);
-    void GotoDlgCtrl(CWnd* pWndCtrl);
-
-    UINT m_nIDHelp;                // template id
-    LPCTSTR m_lpszTemplateName;
-    CWnd* m_pParentWnd;
 
 protected:
     // IDOK: UpdateData(TRUE), then EndDialog(IDOK). IDCANCEL: EndDialog(IDCANCEL).
@@ -72,6 +66,8 @@ private:
     void CenterIfAutoPlaced(const RECT& rcBefore, DWORD dwStyleBefore);
     BOOL IsTemplateAutoPlaced() const;
 
+    LPCTSTR m_lpszTemplateName;
+    CWnd* m_pParentWnd;
     INT_PTR m_nModalResult;
     BOOL m_bContinueModal;
 

@@ -41,16 +41,6 @@ HDC CDC::Detach()
     return hDC;
 }
 
-BOOL CDC::CreateCompatibleDC(CDC* pDC)
-{
-    return Attach(::CreateCompatibleDC(pDC != NULL ? pDC->m_hDC : NULL));
-}
-
-BOOL CDC::DeleteDC()
-{
-    return m_hDC != NULL && ::DeleteDC(Detach());
-}
-
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
 {
     ::SetBkColor(m_hDC, clr);
@@ -67,11 +57,6 @@ POINT CDC::MoveTo(int x, int y)
 int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
 {
     return ::DrawText(m_hDC, lpszString, nCount, lpRect, nFormat);
-}
-
-int CDC::DrawText(const CString& str, LPRECT lpRect, UINT nFormat)
-{
-    return DrawText(str, str.GetLength(), lpRect, nFormat);
 }
 
 /////////////////////////////////////////////////////////////////////////////
@@ -91,38 +76,14 @@ CPaintDC::~CPaintDC()
 /////////////////////////////////////////////////////////////////////////////
 // CImageList
 
-CImageList::~CImageList() { DeleteImageList(); }
+CImageList::~CImageList()
+{
+    if (m_hImageList != NULL) ::ImageList_Destroy(m_hImageList);
+}
 
 BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow)
 {
-    return Attach(::ImageList_Create(cx, cy, nFlags, nInitial, nGrow));
+    if (m_hImageList != NULL) return FALSE;
+    m_hImageList = ::ImageList_Create(cx, cy, nFlags, nInitial, nGrow);
+    return m_hImageList != NULL;
 }
-
-BOOL CImageList::Attach(HIMAGELIST hImageList)
-{
-    if (hImageList == NULL || m_hImageList != NULL) return FALSE;
-    m_hImageList = hImageList;
-    return TRUE;
-}
-
-HIMAGELIST CImageList::Detach()
-{
-    HIMAGELIST hImageList = m_hImageList;
-    m_hImageList = NULL;
-    return hImageList;
-}
-
-BOOL CImageList::DeleteImageList()
-{
-    return m_hImageList != NULL && ::ImageList_Destroy(Detach());
-}
-
-int CImageList::Add(HICON hIcon) { return ::ImageList_AddIcon(m_hImageList, hIcon); }
-int CImageList::GetImageCount() const { return ::ImageList_GetImageCount(m_hImageList); }
-
-BOOL CImageList::GetImageInfo(int nImage, IMAGEINFO* pImageInfo) const
-{
-    return ::ImageList_GetImageInfo(m_hImageList, nImage, pImageInfo);
-}
-
-HICON CImageList::ExtractIcon(int nImage) { return ::ImageList_GetIcon(m_hImageList, nImage, ILD_NORMAL); }

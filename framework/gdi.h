@@ -25,8 +25,8 @@ public:
     HDC m_hDC;
 
     CDC() : m_hDC(NULL) {}
-    // Deletes an attached DC (one that CreateCompatibleDC made). Detach first
-    // to keep a DC that belongs to someone else.
+    // Deletes an attached DC: detach first to keep a DC that belongs to
+    // someone else.
     virtual ~CDC();
 
     // A temporary object for a DC nobody attached (see handle_map.h).
@@ -37,14 +37,11 @@ public:
     HDC Detach();
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
-    BOOL CreateCompatibleDC(CDC* pDC);
-    BOOL DeleteDC();
 
     COLORREF GetTextColor() const { return ::GetTextColor(m_hDC); }
     COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
     COLORREF GetBkColor() const { return ::GetBkColor(m_hDC); }
     COLORREF SetBkColor(COLORREF crColor) { return ::SetBkColor(m_hDC, crColor); }
-    int SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
     HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
 
     // Fills with a solid colour; leaves the DC's background colour at clr (as MFC does).
@@ -52,7 +49,6 @@ public:
     POINT MoveTo(int x, int y);
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
     int DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat);
-    int DrawText(const CString& str, LPRECT lpRect, UINT nFormat);
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
 
 private:
@@ -72,25 +68,17 @@ protected:
     HWND m_hWnd;
 };
 
+// An image list that this object creates and destroys.
 class CImageList {
 public:
     HIMAGELIST m_hImageList;
 
     CImageList() : m_hImageList(NULL) {}
-    // Destroys an attached image list.
     ~CImageList();
 
+    // FALSE when the object already holds a list or the list cannot be made.
     BOOL Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow);
-    BOOL Attach(HIMAGELIST hImageList);
-    HIMAGELIST Detach();
-    BOOL DeleteImageList();
     HIMAGELIST GetSafeHandle() const { return m_hImageList; }
-    operator HIMAGELIST() const { return m_hImageList; }
-
-    int Add(HICON hIcon);
-    int GetImageCount() const;
-    BOOL GetImageInfo(int nImage, IMAGEINFO* pImageInfo) const;
-    HICON ExtractIcon(int nImage);
 
 private:
     CImageList(const CImageList&);

@@ -145,20 +145,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
-{
-    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID)));
-}
-
-HWND CWnd::UnsubclassWindow()
-{
-    if (m_hWnd == NULL) return NULL;
-    if (m_pfnSuper != NULL)
-        ::SetWindowLongPtr(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    m_pfnSuper = NULL;
-    return Detach();
-}
-
 BOOL CWnd::DestroyWindow()
 {
     HWND hWnd = m_hWnd;
@@ -208,11 +194,7 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
     UINT nID = LOWORD(wParam);
     HWND hWndCtrl = reinterpret_cast<HWND>(lParam);
     int nCode = HIWORD(wParam);
-    if (hWndCtrl == NULL) {
-        nCode = CN_COMMAND;  // menu or accelerator
-    } else if (ReflectLastMsg(hWndCtrl)) {
-        return TRUE;
-    }
+    if (hWndCtrl == NULL) nCode = CN_COMMAND;  // menu or accelerator
     if (nID == 0) return FALSE;
     return OnCmdMsg(nID, nCode);
 }
@@ -240,8 +222,6 @@ BOOL CWnd::PreTranslateMessage(MSG*)
 
 void CWnd::DoDataExchange(CDataExchange*) {}
 
-void CWnd::PostNcDestroy() {}
-
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
 {
     CDataExchange dx(this, bSaveAndValidate);
@@ -252,12 +232,8 @@ BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
 /////////////////////////////////////////////////////////////////////////////
 // CWnd: default message handlers
 
-void CWnd::OnTimer(UINT_PTR) { Default(); }
 void CWnd::OnPaint() { Default(); }
 void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
-HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
-BOOL CWnd::OnHelpInfo(HELPINFO*) { return static_cast<BOOL>(Default()); }
-UINT CWnd::OnPowerBroadcast(UINT, LPARAM) { return static_cast<UINT>(Default()); }
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) { return reinterpret_cast<HBRUSH>(Default()); }
 
 void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT lpDrawItemStruct)
@@ -303,65 +279,33 @@ void CWnd::OnNcDestroy()
         ::SetWindowLongPtr(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     m_pfnSuper = NULL;
     Detach();
-    PostNcDestroy();
 }
 
 /////////////////////////////////////////////////////////////////////////////
 // CWnd: window state and text
 
-CWnd* CWnd::GetDlgItem(int nID) const
-{
-    return FromHandle(::GetDlgItem(m_hWnd, nID));
-}
-
-void CWnd::GetDlgItem(int nID, HWND* phWnd) const
-{
-    *phWnd = ::GetDlgItem(m_hWnd, nID);
-}
-
-int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
 DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_STYLE)); }
-DWORD CWnd::GetExStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_EXSTYLE)); }
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
 BOOL CWnd::EnableWindow(BOOL bEnable) { return ::EnableWindow(m_hWnd, bEnable); }
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
-void CWnd::Invalidate(BOOL bErase) { ::InvalidateRect(m_hWnd, NULL, bErase); }
-void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) { ::InvalidateRect(m_hWnd, lpRect, bErase); }
 void CWnd::GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
 void CWnd::GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
 
-void CWnd::CenterWindow(CWnd* pAlternateOwner)
+void CWnd::CenterWindow()
 {
-    bool bChild = (GetStyle() & WS_CHILD) != 0;
-    HWND hWndCenter = pAlternateOwner != NULL ? pAlternateOwner->m_hWnd
-                      : bChild               ? ::GetParent(m_hWnd)
-                                             : ::GetWindow(m_hWnd, GW_OWNER);
-    RECT rcArea, rcCenter;
-    if (bChild) {
-        HWND hWndParent = ::GetParent(m_hWnd);
-        ::GetClientRect(hWndParent, &rcArea);
-        ::GetClientRect(hWndCenter, &rcCenter);
-        ::MapWindowPoints(hWndCenter, hWndParent, reinterpret_cast<POINT*>(&rcCenter), 2);
-    } else {
-        // Never centre over a hidden or minimised owner: use the screen instead.
-        if (hWndCenter != NULL && (!::IsWindowVisible(hWndCenter) || ::IsIconic(hWndCenter))) hWndCenter = NULL;
-        MONITORINFO mi;
-        mi.cbSize = sizeof mi;
-        ::GetMonitorInfo(::MonitorFromWindow(hWndCenter != NULL ? hWndCenter : m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
-        rcArea = mi.rcWork;
-        if (hWndCenter != NULL)
-            ::GetWindowRect(hWndCenter, &rcCenter);
-        else
-            rcCenter = rcArea;
-    }
+    HWND hWndCenter = ::GetWindow(m_hWnd, GW_OWNER);
+    // Never centre over a hidden or minimised owner: use the work area instead.
+    if (hWndCenter != NULL && (!::IsWindowVisible(hWndCenter) || ::IsIconic(hWndCenter))) hWndCenter = NULL;
+    MONITORINFO mi;
+    mi.cbSize = sizeof mi;
+    ::GetMonitorInfo(::MonitorFromWindow(hWndCenter != NULL ? hWndCenter : m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    RECT rcArea = mi.rcWork;
+    RECT rcCenter = rcArea;
+    if (hWndCenter != NULL) ::GetWindowRect(hWndCenter, &rcCenter);
     RECT rcWindow;
     GetWindowRect(&rcWindow);
-    if (bChild) ::MapWindowPoints(NULL, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rcWindow), 2);
     int cx = rcWindow.right - rcWindow.left;
     int cy = rcWindow.bottom - rcWindow.top;
     int x = (rcCenter.left + rcCenter.right) / 2 - cx / 2;
@@ -374,28 +318,7 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
 }
 
 void CWnd::SetWindowText(LPCTSTR lpszString) { ::SetWindowText(m_hWnd, lpszString); }
-
-int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const
-{
-    return ::GetWindowText(m_hWnd, lpszStringBuf, nMaxCount);
-}
-
-void CWnd::GetWindowText(CString& rString) const
-{
-    int nLength = ::GetWindowTextLength(m_hWnd);
-    ::GetWindowText(m_hWnd, rString.GetBufferSetLength(nLength), nLength + 1);
-    rString.ReleaseBuffer();
-}
-
-int CWnd::GetWindowTextLength() const { return ::GetWindowTextLength(m_hWnd); }
 void CWnd::SetDlgItemText(int nID, LPCTSTR lpszString) { ::SetDlgItemText(m_hWnd, nID, lpszString); }
-void CWnd::CheckDlgButton(int nIDButton, UINT nCheck) { ::CheckDlgButton(m_hWnd, nIDButton, nCheck); }
-UINT CWnd::IsDlgButtonChecked(int nIDButton) const { return ::IsDlgButtonChecked(m_hWnd, nIDButton); }
-
-LRESULT CWnd::SendDlgItemMessage(int nID, UINT message, WPARAM wParam, LPARAM lParam) const
-{
-    return ::SendDlgItemMessage(m_hWnd, nID, message, wParam, lParam);
-}
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
 {
@@ -417,16 +340,6 @@ BOOL CWnd::KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); 
 CMenu* CWnd::GetSystemMenu(BOOL bRevert) const
 {
     return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert));
-}
-
-HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
-{
-    return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon, reinterpret_cast<LPARAM>(hIcon)));
-}
-
-int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
-{
-    return ::MessageBox(m_hWnd, lpszText, lpszCaption != NULL ? lpszCaption : AfxGetAppName(), nType);
 }
 
 HWND CWnd::GetSafeOwner(CWnd* pParent)

@@ -47,7 +47,6 @@ public:
     virtual ~CWnd();
 
     operator HWND() const { return m_hWnd; }
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
     // The object attached to hWnd, else a temporary one (see handle_map.h).
     static CWnd* FromHandle(HWND hWnd);
@@ -62,48 +61,27 @@ public:
     // Attaches and routes the window's messages through this object. Fails when
     // hWnd is NULL or already attached to another object.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
-    // Gives the window its previous window procedure back and detaches it.
-    HWND UnsubclassWindow();
     virtual BOOL DestroyWindow();
 
-    CWnd* GetDlgItem(int nID) const;
-    void GetDlgItem(int nID, HWND* phWnd) const;
-    int GetDlgCtrlID() const;
-    CWnd* GetParent() const;
     DWORD GetStyle() const;
-    DWORD GetExStyle() const;
-
     BOOL ShowWindow(int nCmdShow);
-    BOOL IsWindowVisible() const;
     BOOL IsIconic() const;
     BOOL EnableWindow(BOOL bEnable = TRUE);
-    BOOL IsWindowEnabled() const;
     CWnd* SetFocus();
     void UpdateWindow();
-    void Invalidate(BOOL bErase = TRUE);
-    void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
     void GetClientRect(LPRECT lpRect) const;
     void GetWindowRect(LPRECT lpRect) const;
-    void CenterWindow(CWnd* pAlternateOwner = NULL);
-
+    // Centres a top-level window over its owner, or over the work area when
+    // it has none (or a hidden or minimised one); keeps it on the work area.
+    void CenterWindow();
     void SetWindowText(LPCTSTR lpszString);
-    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
-    void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const;
     void SetDlgItemText(int nID, LPCTSTR lpszString);
-    void CheckDlgButton(int nIDButton, UINT nCheck);
-    UINT IsDlgButtonChecked(int nIDButton) const;
-    LRESULT SendDlgItemMessage(int nID, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
     BOOL KillTimer(UINT_PTR nIDEvent);
-
     CMenu* GetSystemMenu(BOOL bRevert) const;
-    HICON SetIcon(HICON hIcon, BOOL bBigIcon);
-    int MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption = NULL, UINT nType = MB_OK);
 
     // Moves data between the controls and the members (DoDataExchange).
     // FALSE when the exchange failed, for example a control missing.
@@ -121,25 +99,20 @@ protected:
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     // The window procedure the window had before it was subclassed.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-    // Reflects control notifications, then routes the command (OnCmdMsg).
+    // Routes the command to the message map chain (OnCmdMsg).
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     // A message the parent reflects to this control; TRUE when handled.
     virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     virtual void DoDataExchange(CDataExchange* pDX);
-    // Called after the window is gone and the object detached.
-    virtual void PostNcDestroy();
 
     // Default processing of the message being handled.
     LRESULT Default();
     // Hands the message being handled to hWndChild's object, if it has one.
     BOOL ReflectLastMsg(HWND hWndChild, LRESULT* pResult = NULL);
 
-    afx_msg void OnTimer(UINT_PTR nIDEvent);
+    // Default handlers that derived classes call on: the default processing.
     afx_msg void OnPaint();
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
-    afx_msg HCURSOR OnQueryDragIcon();
-    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
-    afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM nEventData);
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
     afx_msg void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDrawItemStruct);
     afx_msg void OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMeasureItemStruct);

@@ -1,13 +1,19 @@
 ; Installer of Fn-StickyKey: Keyhaven.exe, Latchwire.dll and the four sounds
 ; under the program-files folder in ORVENTA\Accessibility, the machine-wide
 ; version value that the About box shows, a Start-menu entry, and an
-; uninstaller that ends a running instance and removes all of it.
+; uninstaller that ends a running instance and removes all of it; and, unless
+; the notebook keeps the driver it came with, the Latchwire kernel driver, whose
+; service Latchwire.dll's Check_Driver installs and UnloadDriver removes.
 ;
-; Built by CMake:  makensis -DBINDIR=<folder with the files> -DOUTFILE=<setup.exe> keyhaven.nsi
-; Silent use:      setup.exe /S        Uninstall.exe /S
+; Built by CMake:  makensis -DBINDIR=<folder with the files> -DOUTFILE=<setup.exe>
+;                           -DFILE_VERSION=<a.b.c.d> keyhaven.nsi
+; Silent use:      setup.exe /S [/KEEPDRIVER]        Uninstall.exe /S
+;                  /KEEPDRIVER (or the unchecked driver component) keeps the
+;                  notebook's own driver: no driver file or service is installed.
 
 Unicode true
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
 
 !ifndef BINDIR
   !error "BINDIR must name the folder that holds Keyhaven.exe, Latchwire.dll and the sounds"
@@ -22,6 +28,8 @@ Unicode true
 !define SETTINGS_KEY "Software\ORVENTA\Accessibility"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ORVENTA Fn-StickyKey"
 !define MENU_FOLDER "$SMPROGRAMS\ORVENTA"
+!define DRIVER_SERVICE "Latchwire"
+!define DRIVER_FILE "$SYSDIR\drivers\latchwire.sys"
 
 Name "${MAKER} ${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -30,13 +38,30 @@ RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+; The same files build the same setup program: no file times inside it.
+SetDateSave off
 
+!ifndef FILE_VERSION
+  !error "FILE_VERSION must give the four numbers of the product's version (a.b.c.d)"
+!endif
+VIProductVersion "${FILE_VERSION}"
+VIFileVersion "${FILE_VERSION}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${MAKER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${MAKER} ${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${FILE_VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © 2005 ${MAKER}"
+VIAddVersionKey /LANG=1033 "OriginalFilename" "FnStickyKeySetup.exe"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${FILE_VERSION}"
+
+Page components
 Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-Section "Install"
+Section "Fn-StickyKey" SecProgram
+  SectionIn RO
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${BINDIR}\Keyhaven.exe"
@@ -61,6 +86,29 @@ Section "Install"
   CreateShortCut "${MENU_FOLDER}\${PRODUCT}.lnk" "$INSTDIR\Keyhaven.exe" "" "$INSTDIR\Keyhaven.exe" 0
 SectionEnd
 
+; The driver: copied to the system's driver folder, then its service created,
+; started and set to start with the system by the library's Check_Driver.
+Section "Latchwire kernel driver (uncheck to keep the notebook's own driver)" SecDriver
+  SetOutPath "$SYSDIR\drivers"
+  File "${BINDIR}\latchwire.sys"
+  System::Call '"$INSTDIR\Latchwire.dll"::Check_Driver(m "${DRIVER_SERVICE}", m "${DRIVER_FILE}") i .r0 ? u'
+  ${If} $0 == 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "DriverInstalled" 1
+  ${Else}
+    Delete "${DRIVER_FILE}"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The Latchwire driver could not be installed; Fn-StickyKey needs a driver that serves \\.\Latchwire." /SD IDOK
+  ${EndIf}
+SectionEnd
+
+Function .onInit
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/KEEPDRIVER" $R1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${SecDriver} 0
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
   SetShellVarContext all
   ; A running instance releases the Fn key, switches the feature off and ends.
@@ -68,7 +116,26 @@ Section "Uninstall"
     ExecWait '"$INSTDIR\Keyhaven.exe" Close'
   ${EndIf}
 
-  Delete "$INSTDIR\Keyhaven.exe"
+  ; The driver goes only where this setup installed it.
+  SetRegView 32
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "DriverInstalled"
+  ${If} $0 == 1
+    System::Call '"$INSTDIR\Latchwire.dll"::UnloadDriver(m "${DRIVER_SERVICE}") i .r1 ? u'
+    Delete /REBOOTOK "${DRIVER_FILE}"
+  ${EndIf}
+
+  ; The instance that was asked to close may take a moment to end: its program
+  ; file can be deleted once it has.
+  StrCpy $2 0
+  ${Do}
+    ClearErrors
+    Delete "$INSTDIR\Keyhaven.exe"
+    ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    Sleep 100
+    IntOp $2 $2 + 1
+  ${LoopUntil} $2 >= 150
   Delete "$INSTDIR\Latchwire.dll"
   Delete "$INSTDIR\keyTmpLock.wav"
   Delete "$INSTDIR\keyLock.wav"

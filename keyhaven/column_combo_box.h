@@ -17,7 +17,7 @@
 // The optional record behind one item, stored as the item's item data. It is
 // allocated with operator new by whoever adds the item and belongs to the
 // combo box from then on: the box frees it when the item is deleted
-// (DeleteString, ResetContent, or the window's destruction).
+// (CB_DELETESTRING, CB_RESETCONTENT, or the window's destruction).
 struct ColumnItem {
     ColumnItem() : textColor(RGB(0, 0, 0)), imageIndex(-1), bold(FALSE) {}
 

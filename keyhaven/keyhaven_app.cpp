@@ -39,13 +39,17 @@ BOOL CKeyhavenApp::InitInstance()
     CCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
 
-    // Looked for before this process's own dialog exists.
+    // Looked for before this process's own dialog exists. Starts at the same
+    // moment take turns: each holds the lock until its dialog has its caption.
+    InstanceLock instanceLock;
+    instanceLock.Acquire();
     CString title;
     title.LoadString(IDS_APP_TITLE);
     HWND hPrevWnd = ::FindWindowA(NULL, title);
 
     CKeyhavenDlg* pDlg = new CKeyhavenDlg;
     pDlg->SetStartMode(StartModeOf(cmdInfo.m_strFileName), hPrevWnd);
+    pDlg->SetInstanceLock(&instanceLock);
     m_pMainWnd = pDlg;
     pDlg->DoModal();
     delete pDlg;

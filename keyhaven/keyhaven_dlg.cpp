@@ -6,7 +6,7 @@
 #include <shlobj.h>
 
 #include "about_box.h"
-#include "latchwire.h"
+#include "dialog_texts.h"
 #include "resource.h"
 
 namespace {
@@ -27,6 +27,9 @@ const DWORD HelpIdMap[] = {
 };
 
 const char kHelpFileUnderProgramFiles[] = "\\ORVENTA\\Accessibility\\KEYHAVEN.HLP";
+
+// Sent to every top-level window when the shell (and its notification area) starts again.
+const UINT WM_TASKBARCREATED = ::RegisterWindowMessageA("TaskbarCreated");
 
 }  // namespace
 
@@ -51,23 +54,18 @@ BEGIN_MESSAGE_MAP(CKeyhavenDlg, CDialog)
     ON_MESSAGE(WM_KEYHAVEN_CLOSE, OnCloseRequest)
     ON_WM_POWERBROADCAST()
     ON_MESSAGE(WM_KEYHAVEN_INSTANT, OnInstant)
+    ON_REGISTERED_MESSAGE(WM_TASKBARCREATED, OnTaskbarCreated)
+    ON_MESSAGE(WM_DESTROY, OnDestroyDialog)
 END_MESSAGE_MAP()
 
 CKeyhavenDlg::CKeyhavenDlg()
     : CDialog(IDD_KEYHAVEN_DIALOG, NULL),
       m_hIcon(NULL),
       m_hPrevWnd(NULL),
-      m_bResetSound(0),
-      m_bEnabled(0),
-      m_bSoundOnPress(0),
-      m_bLockTwice(0),
-      m_bShowStatus(0),
-      m_bAutoReset(0),
       m_nStartMode(START_NORMAL),
-      m_nFnState(FN_RELEASED),
       m_nTimerId(0),
-      m_nIdleLimit(0),
-      m_nIdleSeconds(0)
+      m_pInstanceLock(NULL),
+      m_runtime(*this)
 {
     ZeroMemory(&m_nid, sizeof m_nid);
     LPCSTR icon = MAKEINTRESOURCEA(IDI_KEYHAVEN);
@@ -111,15 +109,16 @@ BOOL CKeyhavenDlg::OnInitDialog()
     CString title;
     title.LoadString(IDS_APP_TITLE);
     SetWindowText(title);
+    // From here on a start finds this instance by its caption.
+    if (m_pInstanceLock != NULL) m_pInstanceLock->Release();
 
-    HKEY hKey = OpenOrCreateSettingsKey();
-    if (hKey == NULL) {
+    if (!m_store.Load(m_runtime.FnState(), &m_saved)) {
         AfxMessageBox("Missing registry!", 0);
         return FALSE;
     }
-    LoadTextsAndValues(hKey);
-    FillIdleMinutesList(hKey);
-    RegCloseKey(hKey);
+    LoadTexts();
+    ShowSettings(m_saved);
+    FillIdleMinutesList(m_saved.resetMinutes);
 
     m_btnApply.EnableWindow(FALSE);
     HandleStartMode();
@@ -150,11 +149,54 @@ void CKeyhavenDlg::PrepareNotifyIcon()
     m_nid.hIcon = ::LoadIconA(AfxFindResourceHandle(icon, RT_GROUP_ICON), icon);
 }
 
-void CKeyhavenDlg::SetText(CWnd& control, UINT nStringId)
+void CKeyhavenDlg::LoadTexts()
 {
-    CString text;
-    text.LoadString(nStringId);
-    control.SetWindowText(text);
+    for (int i = 0; i < kSettingsTextCount; ++i) {
+        CString text;
+        text.LoadString(kSettingsTexts[i].stringId);
+        SetDlgItemText(kSettingsTexts[i].controlId, text);
+    }
+}
+
+void CKeyhavenDlg::ShowSettings(const KeyhavenSettings& settings)
+{
+    m_chkUseFnSticky.SetCheck(settings.enabled ? BST_CHECKED : BST_UNCHECKED);
+    m_chkLockTwice.SetCheck(settings.lockTwice ? BST_CHECKED : BST_UNCHECKED);
+    m_chkSoundPress.SetCheck(settings.soundOnPress ? BST_CHECKED : BST_UNCHECKED);
+    m_chkShowStatus.SetCheck(settings.showStatus ? BST_CHECKED : BST_UNCHECKED);
+    m_chkUnstickIdle.SetCheck(settings.unstick ? BST_CHECKED : BST_UNCHECKED);
+    m_chkSoundReset.SetCheck(settings.resetSound ? BST_CHECKED : BST_UNCHECKED);
+    if (!settings.enabled) {
+        EnableOptionBoxes(FALSE);
+        EnableIdleMinutes(FALSE);
+    }
+    if (!settings.unstick) EnableIdleMinutes(FALSE);
+}
+
+void CKeyhavenDlg::FillIdleMinutesList(int nMinutes)
+{
+    m_cbIdleMinutes.SetColumnCount(1);
+    m_cbIdleMinutes.SetColumnWidth(0, 10);
+    for (int minutes = 1; minutes <= kIdleMinuteChoices; ++minutes) {
+        CString item;
+        item.Format("%d", minutes);
+        m_cbIdleMinutes.AddString(item);
+    }
+    m_cbIdleMinutes.SetCurSel(nMinutes - 1);
+}
+
+KeyhavenSettings CKeyhavenDlg::ReadControls() const
+{
+    KeyhavenSettings settings;
+    settings.enabled = IsChecked(m_chkUseFnSticky) != FALSE;
+    settings.fnState = m_runtime.FnState();
+    settings.lockTwice = IsChecked(m_chkLockTwice) != FALSE;
+    settings.soundOnPress = IsChecked(m_chkSoundPress) != FALSE;
+    settings.showStatus = IsChecked(m_chkShowStatus) != FALSE;
+    settings.unstick = IsChecked(m_chkUnstickIdle) != FALSE;
+    settings.resetSound = IsChecked(m_chkSoundReset) != FALSE;
+    settings.resetMinutes = ValidResetMinutes(m_cbIdleMinutes.GetCurSel() + 1);
+    return settings;
 }
 
 BOOL CKeyhavenDlg::IsChecked(const CButton& box) const
@@ -234,25 +276,25 @@ void CKeyhavenDlg::OnOK()
 {
     if (IsChecked(m_chkUseFnSticky)) {
         ApplySettings();
-        ShowWindow(SW_HIDE);
+        if (!m_runtime.Closed()) ShowWindow(SW_HIDE);
         return;
     }
-    KillTimer(m_nTimerId);
-    if (!Disable_StickyKey()) AfxMessageBox("Disable StickyKey fail!", 0);
-    RemoveNotifyIcon();
+    m_runtime.Leave();
+    if (m_runtime.Closed()) return;
     SaveSettings();
     CDialog::OnOK();
 }
 
 void CKeyhavenDlg::OnCancel()
 {
-    m_chkLockTwice.SetCheck(m_bLockTwice);
-    m_chkSoundPress.SetCheck(m_bSoundOnPress);
-    m_chkShowStatus.SetCheck(m_bShowStatus);
-    m_chkUnstickIdle.SetCheck(m_bAutoReset);
-    EnableIdleMinutes(m_bAutoReset != 0);
-    m_chkSoundReset.SetCheck(m_bResetSound);
-    if (!m_bEnabled) {
+    const KeyhavenSettings& applied = m_runtime.Applied();
+    m_chkLockTwice.SetCheck(applied.lockTwice ? BST_CHECKED : BST_UNCHECKED);
+    m_chkSoundPress.SetCheck(applied.soundOnPress ? BST_CHECKED : BST_UNCHECKED);
+    m_chkShowStatus.SetCheck(applied.showStatus ? BST_CHECKED : BST_UNCHECKED);
+    m_chkUnstickIdle.SetCheck(applied.unstick ? BST_CHECKED : BST_UNCHECKED);
+    EnableIdleMinutes(applied.unstick);
+    m_chkSoundReset.SetCheck(applied.resetSound ? BST_CHECKED : BST_UNCHECKED);
+    if (!applied.enabled) {
         CDialog::OnCancel();
         return;
     }

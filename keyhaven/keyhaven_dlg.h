@@ -1,9 +1,12 @@
 // keyhaven_dlg.h - CKeyhavenDlg: the settings dialog, and while the feature is
 // on, the hidden resident window that follows the Fn key.
 //
+// The dialog maps its controls to KeyhavenSettings, keeps them in the
+// SettingsStore, and forwards the runtime messages to StickyRuntime, whose
+// effects (controller, sounds, icon, timer, boxes) it carries out.
+//
 // keyhaven_dlg.cpp       initialisation, enabling rules, buttons, About, help
-// settings_store.cpp     the per-user registry key: load, save, restore
-// sticky_runtime.cpp     ApplySettings, the Fn state machine, idle reset, power
+// dialog_runtime.cpp     the runtime messages and the effects
 #pragma once
 
 #include "afxwin.h"
@@ -11,22 +14,27 @@
 #include <shellapi.h>
 
 #include "column_combo_box.h"
+#include "instance_lock.h"
 #include "keyhaven_messages.h"
+#include "settings.h"
+#include "sticky_runtime.h"
 
 // How the program was started (the command-line word).
 enum StartMode { START_NORMAL = 1, START_INSTANT = 2, START_CLOSE = 3 };
 
 // The idle auto-reset timer: id and period.
 constexpr UINT_PTR IDT_AUTORESET = 1;
-constexpr UINT kAutoResetPeriodMs = 5000;
-constexpr UINT kAutoResetStepSeconds = 5;
+constexpr UINT kAutoResetPeriodMs = kIdleTickSeconds * 1000;
 
-class CKeyhavenDlg : public CDialog {
+class CKeyhavenDlg : public CDialog, private StickyEffects {
 public:
     CKeyhavenDlg();
 
     // Called once, after construction and before DoModal.
     void SetStartMode(int nStartMode, HWND hPrevWnd);
+    // The lock held since the search for a running instance; released once
+    // the dialog carries its caption.
+    void SetInstanceLock(InstanceLock* pLock) { m_pInstanceLock = pLock; }
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
@@ -52,6 +60,8 @@ protected:
     afx_msg LRESULT OnCloseRequest(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnInstant(WPARAM wParam, LPARAM lParam);
     afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM nEventData);
+    afx_msg LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnDestroyDialog(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -60,27 +70,32 @@ private:
     void HandleStartMode();
     void AddAboutItemToSystemMenu();
     void PrepareNotifyIcon();
-    void LoadTextsAndValues(HKEY hKey);
-    void FillIdleMinutesList(HKEY hKey);
+    void LoadTexts();
+    void ShowSettings(const KeyhavenSettings& settings);
+    void FillIdleMinutesList(int nMinutes);
 
-    // Settings store.
-    HKEY OpenOrCreateSettingsKey();
+    // Settings: the controls as one value, and the saves.
+    KeyhavenSettings ReadControls() const;
     void SaveSettings();
+    void SaveAppliedSettings();
     void RestoreFnState();
-
-    // Runtime.
     void ApplySettings();
-    void ApplyFeatureOn();
-    void ApplyFeatureOff();
-    void ReleaseFn();
-    void SetNotifyIcon(UINT nIconId, DWORD dwMessage);
-    void RemoveNotifyIcon();
-    void PlaySound(const char* pszFile);
-    void QuitAfterFailure(const char* pszMessage);
+
+    // StickyEffects.
+    virtual int EnableStickyKey();
+    virtual int DisableStickyKey();
+    virtual int FnKeyDown();
+    virtual int FnKeyUp();
+    virtual void PlaySound(const char* file);
+    virtual void ShowIcon(DWORD message, FnIcon icon);
+    virtual void RemoveIcon();
+    virtual void StartIdleTimer();
+    virtual void StopIdleTimer();
+    virtual void ReportError(const char* text);
+    virtual void Quit();
 
     // Control helpers.
     BOOL IsChecked(const CButton& box) const;
-    void SetText(CWnd& control, UINT nStringId);
     void EnableOptionBoxes(BOOL bEnable);
     void EnableIdleMinutes(BOOL bEnable);
 
@@ -103,17 +118,13 @@ private:
 
     HICON m_hIcon;
     HWND m_hPrevWnd;
-    // Applied settings: 0 or 1, set only by ApplySettings.
-    int m_bResetSound;
-    int m_bEnabled;
-    int m_bSoundOnPress;
-    int m_bLockTwice;
-    int m_bShowStatus;
-    int m_bAutoReset;
     int m_nStartMode;
-    int m_nFnState;
     UINT_PTR m_nTimerId;
-    UINT m_nIdleLimit;    // seconds
-    UINT m_nIdleSeconds;  // seconds, counted in steps of 5
     NOTIFYICONDATAA m_nid;
+    InstanceLock* m_pInstanceLock;
+    SettingsStore m_store;
+    // The settings as last loaded or saved with the controls: what a
+    // suspend stores, whatever the controls hold meanwhile.
+    KeyhavenSettings m_saved;
+    StickyRuntime m_runtime;
 };

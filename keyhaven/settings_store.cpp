@@ -1,189 +1,134 @@
 // settings_store.cpp - the per-user settings key: created with defaults,
-// loaded into the controls at start-up, saved from the controls, and read
-// back after a resume from suspend.
+// read with forgiving rules, saved, and read back after a resume.
+#include "settings.h"
+
 #include <cstdio>
 #include <cstdlib>
 
-#include "keyhaven_dlg.h"
-#include "latchwire.h"
-#include "resource.h"
+#include "keyhaven_identity.h"
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Orventa\\Accessibility";
-
-const char kFnKeyEnable[] = "FnKeyEnable";
-const char kFnKeyStatus[] = "FnKeyStatus";
-const char kFnKeyLock[] = "FnKeyLock";
-const char kFnMakeSound[] = "FnMakeSound";
-const char kFnShowStatus[] = "FnShowStatus";
-const char kFnUnStick[] = "FnUnStick";
-const char kFnResetSound[] = "FnResetSound";
-const char kFnResetTime[] = "FnResetTime";
-
 // Room for the idle time's text as it is read: 10 bytes.
 constexpr DWORD kResetTimeBytes = 10;
-constexpr int kIdleMinutesChoices = 5;
 
-void WriteDword(HKEY hKey, const char* name, DWORD value)
-{
-    RegSetValueExA(hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
-void WriteText(HKEY hKey, const char* name, const char* text)
-{
-    RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(lstrlenA(text) + 1));
-}
-
-// A missing value, or one whose data does not fit in 4 bytes, reads as 0.
-DWORD ReadDword(HKEY hKey, const char* name)
-{
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExA(hKey, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
-        return 0;
+class SettingsKey {
+public:
+    SettingsKey() : hKey_(NULL) {}
+    ~SettingsKey()
+    {
+        if (hKey_ != NULL) RegCloseKey(hKey_);
     }
-    return value;
-}
-
-// The idle time as a number, read like atoi from at most 10 bytes of text.
-// A missing or unreadable value counts as empty text (0); text stored without
-// its terminating NUL is cut at the 10 bytes read, never read past.
-int ReadResetMinutes(HKEY hKey)
-{
-    char text[kResetTimeBytes + 1] = {0};
-    DWORD size = kResetTimeBytes;
-    if (RegQueryValueExA(hKey, kFnResetTime, NULL, NULL, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS) {
-        return 0;
+    bool Open() { return RegOpenKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &hKey_) == ERROR_SUCCESS; }
+    bool Create()
+    {
+        return RegCreateKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey_,
+                               NULL) == ERROR_SUCCESS;
     }
-    text[kResetTimeBytes] = '\0';
-    return std::atoi(text);
-}
 
-void WriteDefaults(HKEY hKey, int fnState)
-{
-    WriteDword(hKey, kFnKeyEnable, 0);
-    WriteDword(hKey, kFnKeyStatus, static_cast<DWORD>(fnState));
-    WriteDword(hKey, kFnKeyLock, 1);
-    WriteDword(hKey, kFnMakeSound, 1);
-    WriteDword(hKey, kFnShowStatus, 1);
-    WriteDword(hKey, kFnUnStick, 0);
-    WriteDword(hKey, kFnResetSound, 1);
-    WriteText(hKey, kFnResetTime, "1");
-}
+    void WriteDword(const char* name, DWORD value)
+    {
+        RegSetValueExA(hKey_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    void WriteFlag(const char* name, bool on) { WriteDword(name, on ? 1 : 0); }
+    void WriteMinutes(int minutes)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", ValidResetMinutes(minutes));
+        RegSetValueExA(hKey_, KEYHAVEN_VALUE_RESET_TIME, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>(lstrlenA(text) + 1));
+    }
 
-void LoadCheck(CButton& box, HKEY hKey, const char* name)
-{
-    box.SetCheck(ReadDword(hKey, name) != 0 ? BST_CHECKED : BST_UNCHECKED);
-}
+    // A missing value, or one whose data does not fit in 4 bytes, reads as 0.
+    DWORD ReadDword(const char* name)
+    {
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        if (RegQueryValueExA(hKey_, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+            return 0;
+        return value;
+    }
+    bool ReadFlag(const char* name) { return ReadDword(name) != 0; }
 
-DWORD Flag(BOOL checked)
+    // The idle time as atoi reads its text; 0 when the value is missing, is
+    // not text, or does not fit in 10 bytes. Never read past the buffer.
+    int ReadMinutes()
+    {
+        char text[kResetTimeBytes + 1] = {0};
+        DWORD size = kResetTimeBytes;
+        DWORD type = REG_NONE;
+        if (RegQueryValueExA(hKey_, KEYHAVEN_VALUE_RESET_TIME, NULL, &type, reinterpret_cast<BYTE*>(text), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_SZ) {
+            return 0;
+        }
+        text[kResetTimeBytes] = '\0';
+        return std::atoi(text);
+    }
+
+private:
+    HKEY hKey_;
+};
+
+void WriteDefaults(SettingsKey& key, int fnState)
 {
-    return checked ? 1 : 0;
+    KeyhavenSettings defaults;
+    key.WriteFlag(KEYHAVEN_VALUE_ENABLE, defaults.enabled);
+    key.WriteDword(KEYHAVEN_VALUE_STATUS, static_cast<DWORD>(fnState));
+    key.WriteFlag(KEYHAVEN_VALUE_LOCK, defaults.lockTwice);
+    key.WriteFlag(KEYHAVEN_VALUE_SOUND, defaults.soundOnPress);
+    key.WriteFlag(KEYHAVEN_VALUE_SHOW_STATUS, defaults.showStatus);
+    key.WriteFlag(KEYHAVEN_VALUE_UNSTICK, defaults.unstick);
+    key.WriteFlag(KEYHAVEN_VALUE_RESET_SOUND, defaults.resetSound);
+    key.WriteMinutes(defaults.resetMinutes);
 }
 
 }  // namespace
 
-HKEY CKeyhavenDlg::OpenOrCreateSettingsKey()
+int ValidResetMinutes(int minutes)
 {
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &hKey) == ERROR_SUCCESS) return hKey;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey, NULL) !=
-        ERROR_SUCCESS) {
-        return NULL;
-    }
-    WriteDefaults(hKey, m_nFnState);
-    return hKey;
+    return minutes >= kMinResetMinutes && minutes <= kMaxResetMinutes ? minutes : kDefaultResetMinutes;
 }
 
-void CKeyhavenDlg::LoadTextsAndValues(HKEY hKey)
+bool SettingsStore::Load(int fnState, KeyhavenSettings* settings)
 {
-    SetText(m_grpSetting, IDS_GROUP_SETTING);
-    SetText(m_stDescription, IDS_DESCRIPTION);
-    SetText(m_chkUseFnSticky, IDS_USE_FNSTICKY);
-    LoadCheck(m_chkUseFnSticky, hKey, kFnKeyEnable);
-    if (!IsChecked(m_chkUseFnSticky)) {
-        m_chkLockTwice.EnableWindow(FALSE);
-        m_chkSoundPress.EnableWindow(FALSE);
-        m_chkShowStatus.EnableWindow(FALSE);
-        m_chkUnstickIdle.EnableWindow(FALSE);
-        EnableIdleMinutes(FALSE);
-        m_chkSoundReset.EnableWindow(FALSE);
+    SettingsKey key;
+    if (!key.Open()) {
+        if (!key.Create()) return false;
+        WriteDefaults(key, fnState);
     }
-    SetText(m_grpOptions, IDS_GROUP_OPTIONS);
-    SetText(m_chkLockTwice, IDS_LOCK_TWICE);
-    LoadCheck(m_chkLockTwice, hKey, kFnKeyLock);
-    SetText(m_chkSoundPress, IDS_SOUND_PRESS);
-    LoadCheck(m_chkSoundPress, hKey, kFnMakeSound);
-    SetText(m_chkShowStatus, IDS_SHOW_STATUS);
-    LoadCheck(m_chkShowStatus, hKey, kFnShowStatus);
-    SetText(m_grpReset, IDS_GROUP_RESET);
-    SetText(m_chkUnstickIdle, IDS_UNSTICK_IDLE);
-    LoadCheck(m_chkUnstickIdle, hKey, kFnUnStick);
-    if (!IsChecked(m_chkUnstickIdle)) EnableIdleMinutes(FALSE);
-    SetText(m_chkSoundReset, IDS_SOUND_RESET);
-    LoadCheck(m_chkSoundReset, hKey, kFnResetSound);
-    SetText(m_stMinutes, IDS_MINUTES);
-    SetText(m_btnOK, IDS_OK);
-    SetText(m_btnCancel, IDS_CANCEL);
-    SetText(m_btnApply, IDS_APPLY);
+    settings->enabled = key.ReadFlag(KEYHAVEN_VALUE_ENABLE);
+    settings->fnState = fnState;
+    settings->lockTwice = key.ReadFlag(KEYHAVEN_VALUE_LOCK);
+    settings->soundOnPress = key.ReadFlag(KEYHAVEN_VALUE_SOUND);
+    settings->showStatus = key.ReadFlag(KEYHAVEN_VALUE_SHOW_STATUS);
+    settings->unstick = key.ReadFlag(KEYHAVEN_VALUE_UNSTICK);
+    settings->resetSound = key.ReadFlag(KEYHAVEN_VALUE_RESET_SOUND);
+    const int minutes = key.ReadMinutes();
+    settings->resetMinutes = ValidResetMinutes(minutes);
+    if (minutes != settings->resetMinutes) key.WriteMinutes(settings->resetMinutes);
+    return true;
 }
 
-void CKeyhavenDlg::FillIdleMinutesList(HKEY hKey)
+void SettingsStore::Save(const KeyhavenSettings& settings)
 {
-    m_cbIdleMinutes.SetColumnCount(1);
-    m_cbIdleMinutes.SetColumnWidth(0, 10);
-    for (int minutes = 1; minutes <= kIdleMinutesChoices; ++minutes) {
-        CString item;
-        item.Format("%d", minutes);
-        m_cbIdleMinutes.AddString(item);
-    }
-    m_cbIdleMinutes.SetCurSel(ReadResetMinutes(hKey) - 1);
+    SettingsKey key;
+    if (!key.Open()) return;
+    key.WriteFlag(KEYHAVEN_VALUE_ENABLE, settings.enabled);
+    if (settings.enabled) key.WriteDword(KEYHAVEN_VALUE_STATUS, static_cast<DWORD>(settings.fnState));
+    key.WriteFlag(KEYHAVEN_VALUE_LOCK, settings.lockTwice);
+    key.WriteFlag(KEYHAVEN_VALUE_SOUND, settings.soundOnPress);
+    key.WriteFlag(KEYHAVEN_VALUE_SHOW_STATUS, settings.showStatus);
+    key.WriteFlag(KEYHAVEN_VALUE_UNSTICK, settings.unstick);
+    key.WriteFlag(KEYHAVEN_VALUE_RESET_SOUND, settings.resetSound);
+    if (settings.resetSound) key.WriteMinutes(settings.resetMinutes);
 }
 
-void CKeyhavenDlg::SaveSettings()
+bool SettingsStore::ReadFnState(StoredFnState* state)
 {
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) return;
-    if (IsChecked(m_chkUseFnSticky)) {
-        WriteDword(hKey, kFnKeyEnable, 1);
-        WriteDword(hKey, kFnKeyStatus, static_cast<DWORD>(m_nFnState));
-    } else {
-        WriteDword(hKey, kFnKeyEnable, 0);
-    }
-    WriteDword(hKey, kFnKeyLock, Flag(IsChecked(m_chkLockTwice)));
-    WriteDword(hKey, kFnMakeSound, Flag(IsChecked(m_chkSoundPress)));
-    WriteDword(hKey, kFnShowStatus, Flag(IsChecked(m_chkShowStatus)));
-    WriteDword(hKey, kFnUnStick, Flag(IsChecked(m_chkUnstickIdle)));
-    if (IsChecked(m_chkSoundReset)) {
-        WriteDword(hKey, kFnResetSound, 1);
-        char minutes[16];
-        std::snprintf(minutes, sizeof minutes, "%d", m_cbIdleMinutes.GetCurSel() + 1);
-        WriteText(hKey, kFnResetTime, minutes);
-    } else {
-        WriteDword(hKey, kFnResetSound, 0);
-    }
-    RegCloseKey(hKey);
-}
-
-void CKeyhavenDlg::RestoreFnState()
-{
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) return;
-    if (ReadDword(hKey, kFnKeyEnable) != 0) {
-        Enable_StickyKey();
-        m_nFnState = static_cast<int>(ReadDword(hKey, kFnKeyStatus));
-        if (m_nFnState >= FN_LATCHED && m_nFnState <= FN_LOCKED) {
-            SetNotifyIcon(IDI_FN_ON, NIM_MODIFY);
-            FnKeyDown();
-        } else {
-            SetNotifyIcon(IDI_FN_OFF, NIM_MODIFY);
-            FnKeyUP();
-        }
-    } else {
-        Disable_StickyKey();
-        RemoveNotifyIcon();
-    }
-    RegCloseKey(hKey);
+    SettingsKey key;
+    if (!key.Open()) return false;
+    state->enabled = key.ReadFlag(KEYHAVEN_VALUE_ENABLE);
+    state->fnState = static_cast<int>(key.ReadDword(KEYHAVEN_VALUE_STATUS));
+    return true;
 }

@@ -1,13 +1,6 @@
-// sticky_runtime.cpp - what the dialog does while it is resident: applying the
-// settings to the keyboard controller, following the Fn key through released,
-// latched and locked, the notification-area icon, the sounds, the idle
+// sticky_runtime.cpp - the Fn state machine, applying the options, the idle
 // auto-reset, and suspend and resume.
-#include "keyhaven_dlg.h"
-
-#include <mmsystem.h>
-
-#include "latchwire.h"
-#include "resource.h"
+#include "sticky_runtime.h"
 
 namespace {
 
@@ -18,156 +11,245 @@ const char kSoundReset[] = "Disable.wav";
 
 constexpr UINT kSecondsPerMinute = 60;
 
+bool HoldsFn(int fnState)
+{
+    return fnState == FN_LATCHED || fnState == FN_LOCKED;
+}
+
+KeyhavenSettings NothingApplied()
+{
+    KeyhavenSettings none;
+    none.enabled = none.lockTwice = none.soundOnPress = none.showStatus = none.unstick = none.resetSound = false;
+    return none;
+}
+
 }  // namespace
 
-void CKeyhavenDlg::PlaySound(const char* pszFile)
+StickyRuntime::StickyRuntime(StickyEffects& effects)
+    : effects_(effects),
+      applied_(NothingApplied()),
+      autoReset_(false),
+      fnState_(FN_RELEASED),
+      idleLimit_(0),
+      idleSeconds_(0),
+      iconShown_(false),
+      errorShown_(false),
+      closed_(false),
+      reset_(false),
+      resumed_(false)
 {
-    ::PlaySoundA(pszFile, NULL, SND_FILENAME);
 }
 
-void CKeyhavenDlg::SetNotifyIcon(UINT nIconId, DWORD dwMessage)
+void StickyRuntime::SetIcon(DWORD message, FnIcon icon)
 {
-    LPCSTR icon = MAKEINTRESOURCEA(nIconId);
-    m_nid.hIcon = ::LoadIconA(AfxFindResourceHandle(icon, RT_GROUP_ICON), icon);
-    Shell_NotifyIconA(dwMessage, &m_nid);
+    effects_.ShowIcon(message, icon);
+    if (message == NIM_ADD) iconShown_ = true;
 }
 
-void CKeyhavenDlg::RemoveNotifyIcon()
+void StickyRuntime::DropIcon()
 {
-    Shell_NotifyIconA(NIM_DELETE, &m_nid);
+    effects_.RemoveIcon();
+    iconShown_ = false;
 }
 
-void CKeyhavenDlg::QuitAfterFailure(const char* pszMessage)
+// At most one failure is on the screen: one that happens while another is
+// shown (a handler run from the box's message loop) is not shown again.
+// Returns true when the box was shown.
+bool StickyRuntime::Report(const char* text)
 {
-    AfxMessageBox(pszMessage, 0);
-    PostMessage(WM_QUIT);
+    if (errorShown_) return false;
+    errorShown_ = true;
+    effects_.ReportError(text);
+    errorShown_ = false;
+    return true;
 }
 
-void CKeyhavenDlg::ApplySettings()
+// While the box is open, Fn events are followed by the state and the icon
+// only: no sound, no controller command. When it has been closed, the
+// controller is given the one command that matches the state, so that state,
+// icon and controller agree again as soon as the controller answers.
+void StickyRuntime::ReportFnError(const char* text)
 {
-    if (IsChecked(m_chkUseFnSticky)) {
-        ApplyFeatureOn();
+    if (!Report(text) || Finished()) return;
+    if (HoldsFn(fnState_)) {
+        effects_.FnKeyDown();
     } else {
-        ApplyFeatureOff();
-    }
-    SaveSettings();
-    m_btnApply.EnableWindow(FALSE);
-    m_btnOK.SetFocus();
-}
-
-void CKeyhavenDlg::ApplyFeatureOn()
-{
-    m_bEnabled = 1;
-    // On failure the settings are still applied and saved as switched on
-    // before the posted WM_QUIT ends the program.
-    if (!Enable_StickyKey()) QuitAfterFailure("Enable StickyKey fail!");
-    m_bLockTwice = IsChecked(m_chkLockTwice);
-    m_bSoundOnPress = IsChecked(m_chkSoundPress);
-    if (IsChecked(m_chkShowStatus)) {
-        SetNotifyIcon(IDI_FN_OFF, NIM_ADD);
-        m_bShowStatus = 1;
-    } else {
-        RemoveNotifyIcon();
-        m_bShowStatus = 0;
-    }
-    if (IsChecked(m_chkUnstickIdle)) {
-        m_nIdleSeconds = 0;
-        m_nTimerId = SetTimer(IDT_AUTORESET, kAutoResetPeriodMs, NULL);
-        m_bAutoReset = 1;
-        m_nIdleLimit = static_cast<UINT>(m_cbIdleMinutes.GetCurSel() + 1) * kSecondsPerMinute;
-        m_bResetSound = IsChecked(m_chkSoundReset);
-    } else {
-        m_bAutoReset = 0;
-        KillTimer(m_nTimerId);
+        effects_.FnKeyUp();
     }
 }
 
-void CKeyhavenDlg::ApplyFeatureOff()
+void StickyRuntime::Apply(const KeyhavenSettings& options)
 {
-    m_bEnabled = 0;
-    KillTimer(m_nTimerId);
-    FnKeyUP();
-    if (!Disable_StickyKey()) QuitAfterFailure("Disable StickyKey fail!");
-    RemoveNotifyIcon();
+    if (Finished()) return;
+    if (options.enabled) {
+        ApplyOn(options);
+    } else {
+        ApplyOff();
+    }
+}
+
+void StickyRuntime::ApplyOn(const KeyhavenSettings& options)
+{
+    applied_.enabled = true;
+    // On failure the options are still applied (and saved as switched on)
+    // before the program ends.
+    if (!effects_.EnableStickyKey()) {
+        Report("Enable StickyKey fail!");
+        if (closed_) return;
+        effects_.Quit();
+    }
+    applied_.lockTwice = options.lockTwice;
+    applied_.soundOnPress = options.soundOnPress;
+    if (options.showStatus) {
+        SetIcon(NIM_ADD, FN_ICON_OFF);
+        applied_.showStatus = true;
+    } else {
+        DropIcon();
+        applied_.showStatus = false;
+    }
+    if (options.unstick) {
+        idleSeconds_ = 0;
+        effects_.StartIdleTimer();
+        autoReset_ = applied_.unstick = true;
+        applied_.resetMinutes = ValidResetMinutes(options.resetMinutes);
+        idleLimit_ = static_cast<UINT>(applied_.resetMinutes) * kSecondsPerMinute;
+        applied_.resetSound = options.resetSound;
+    } else {
+        autoReset_ = applied_.unstick = false;
+        effects_.StopIdleTimer();
+    }
+}
+
+void StickyRuntime::ApplyOff()
+{
+    applied_.enabled = false;
+    effects_.StopIdleTimer();
+    effects_.FnKeyUp();
+    if (!effects_.DisableStickyKey()) {
+        Report("Disable StickyKey fail!");
+        if (closed_) return;
+        effects_.Quit();
+    }
+    DropIcon();
+}
+
+bool StickyRuntime::Audible() const
+{
+    return applied_.soundOnPress && !errorShown_;
+}
+
+void StickyRuntime::Latch()
+{
+    fnState_ = FN_LATCHED;
+    if (Audible()) effects_.PlaySound(kSoundLatch);
+    SetIcon(NIM_MODIFY, FN_ICON_ON);
+    if (errorShown_) return;
+    if (!effects_.FnKeyDown()) ReportFnError("Fn key down error");
 }
 
 // Every step to FN_RELEASED caused by an Fn message.
-void CKeyhavenDlg::ReleaseFn()
+void StickyRuntime::Release()
 {
-    m_nFnState = FN_RELEASED;
-    SetNotifyIcon(IDI_FN_OFF, NIM_MODIFY);
-    if (!FnKeyUP()) AfxMessageBox("Fn key up error", 0);
-    if (m_bSoundOnPress) PlaySound(kSoundRelease);
+    fnState_ = FN_RELEASED;
+    SetIcon(NIM_MODIFY, FN_ICON_OFF);
+    if (errorShown_) return;
+    if (!effects_.FnKeyUp()) ReportFnError("Fn key up error");
+    if (Finished()) return;
+    if (Audible()) effects_.PlaySound(kSoundRelease);
 }
 
-LRESULT CKeyhavenDlg::OnFnPress(WPARAM, LPARAM)
+void StickyRuntime::FnPress()
 {
-    m_nIdleSeconds = 0;
-    const int before = m_nFnState;
-    m_nFnState = before + 1;
-    if (before == FN_RELEASED) {
-        if (m_bSoundOnPress) PlaySound(kSoundLatch);
-        SetNotifyIcon(IDI_FN_ON, NIM_MODIFY);
-        if (!FnKeyDown()) AfxMessageBox("Fn key down error", 0);
-    } else if (before == FN_LATCHED && m_bLockTwice) {
-        if (m_bSoundOnPress) PlaySound(kSoundLock);
+    if (Finished()) return;
+    idleSeconds_ = 0;
+    if (fnState_ == FN_RELEASED) {
+        Latch();
+    } else if (fnState_ == FN_LATCHED && applied_.lockTwice) {
+        fnState_ = FN_LOCKED;
+        if (Audible()) effects_.PlaySound(kSoundLock);
     } else {
-        ReleaseFn();
+        Release();
     }
-    return 0;
 }
 
-LRESULT CKeyhavenDlg::OnFnUnlatch(WPARAM, LPARAM)
+void StickyRuntime::FnUnlatch()
 {
-    m_nIdleSeconds = 0;
-    if (m_nFnState == FN_LATCHED) ReleaseFn();
-    return 0;
+    if (Finished()) return;
+    idleSeconds_ = 0;
+    if (fnState_ == FN_LATCHED) Release();
 }
 
-void CKeyhavenDlg::OnTimer(UINT_PTR nIDEvent)
+bool StickyRuntime::IdleTick(bool playResetSound)
 {
-    (void)nIDEvent;
-    m_nIdleSeconds += kAutoResetStepSeconds;
-    if (m_nIdleSeconds >= m_nIdleLimit && m_bAutoReset) {
-        KillTimer(m_nTimerId);
-        if (!Disable_StickyKey()) AfxMessageBox("Disable StickyKey fail!", 0);
-        RemoveNotifyIcon();
-        if (IsChecked(m_chkSoundReset)) PlaySound(kSoundReset);
-        m_chkUseFnSticky.SetCheck(BST_UNCHECKED);
-        SaveSettings();
-        PostMessage(WM_QUIT);
+    if (Finished()) return false;
+    idleSeconds_ += kIdleTickSeconds;
+    if (idleSeconds_ < idleLimit_ || !autoReset_) return false;
+    reset_ = true;
+    effects_.StopIdleTimer();
+    // A held Fn is released before the feature goes off.
+    effects_.FnKeyUp();
+    if (!effects_.DisableStickyKey()) {
+        Report("Disable StickyKey fail!");
+        if (closed_) return false;
     }
-    Default();
+    DropIcon();
+    if (playResetSound) effects_.PlaySound(kSoundReset);
+    return true;
 }
 
-LRESULT CKeyhavenDlg::OnInstant(WPARAM, LPARAM)
+void StickyRuntime::Leave()
 {
-    m_chkUseFnSticky.SetCheck(BST_CHECKED);
-    m_chkLockTwice.SetCheck(BST_CHECKED);
-    m_chkSoundPress.SetCheck(BST_CHECKED);
-    m_chkShowStatus.SetCheck(BST_CHECKED);
-    m_chkUnstickIdle.SetCheck(BST_UNCHECKED);
-    m_chkSoundReset.SetCheck(BST_CHECKED);
-    ApplySettings();
-    ShowWindow(SW_HIDE);
-    return 0;
-}
-
-LRESULT CKeyhavenDlg::OnCloseRequest(WPARAM, LPARAM)
-{
-    FnKeyUP();
-    Disable_StickyKey();
-    RemoveNotifyIcon();
-    CDialog::OnCancel();
-    return 0;
-}
-
-UINT CKeyhavenDlg::OnPowerBroadcast(UINT nPowerEvent, LPARAM)
-{
-    if (nPowerEvent == PBT_APMQUERYSUSPEND) {
-        SaveSettings();
-    } else if (nPowerEvent == PBT_APMRESUMESUSPEND) {
-        RestoreFnState();
+    if (Finished()) return;
+    effects_.StopIdleTimer();
+    effects_.FnKeyUp();
+    if (!effects_.DisableStickyKey()) {
+        Report("Disable StickyKey fail!");
+        if (closed_) return;
     }
-    return 0;
+    DropIcon();
+}
+
+void StickyRuntime::CloseRequest()
+{
+    if (closed_) return;
+    closed_ = true;
+    effects_.FnKeyUp();
+    effects_.DisableStickyKey();
+    DropIcon();
+}
+
+void StickyRuntime::Suspend()
+{
+    resumed_ = false;
+}
+
+bool StickyRuntime::ResumePending() const
+{
+    return !resumed_ && !Finished();
+}
+
+void StickyRuntime::Resume(const StoredFnState& stored)
+{
+    if (!ResumePending()) return;
+    resumed_ = true;
+    if (!stored.enabled) {
+        effects_.DisableStickyKey();
+        DropIcon();
+        return;
+    }
+    effects_.EnableStickyKey();
+    // Anything but latched or locked counts as released.
+    fnState_ = HoldsFn(stored.fnState) ? stored.fnState : FN_RELEASED;
+    if (HoldsFn(fnState_)) {
+        effects_.ShowIcon(NIM_MODIFY, FN_ICON_ON);
+        effects_.FnKeyDown();
+    } else {
+        effects_.ShowIcon(NIM_MODIFY, FN_ICON_OFF);
+        effects_.FnKeyUp();
+    }
+}
+
+void StickyRuntime::ShellRestarted()
+{
+    if (iconShown_ && !Finished()) SetIcon(NIM_ADD, HoldsFn(fnState_) ? FN_ICON_ON : FN_ICON_OFF);
 }

@@ -13,7 +13,7 @@ packages=(
   wine wine32:i386
   xvfb xauth x11-apps imagemagick
   googletest
-  nsis
+  nsis python3
   fonts-wqy-microhei
 )
 

@@ -15,4 +15,4 @@ win="$root/build/win"
 cmake -S "$root" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$win" -j2
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$win" -j2 --output-on-failure
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$win" -j4 --output-on-failure

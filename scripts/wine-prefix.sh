@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
-# create: make (or refresh) the 32-bit prefix at $WINEPREFIX; shutdown: end every Wine process of it.
+# Wine prefixes of a test run or a script (32-bit, quiet):
+#   create    make (or refresh) the prefix at $WINEPREFIX
+#   clone DIR make $WINEPREFIX a fresh copy of the prefix at DIR (Windows' own files are
+#             shared as hard links: Wine never writes them; everything it writes is copied)
+#   shutdown  end every Wine process of $WINEPREFIX and wait until they are gone
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
@@ -13,8 +17,22 @@ case "${1:-}" in
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
     ;;
+  clone)
+    template=${2:?clone needs the template prefix}
+    rm -rf "$WINEPREFIX"
+    cp -al "$template" "$WINEPREFIX"
+    # Replace the links of everything a session may write with copies of its own.
+    for file in "$WINEPREFIX"/*.reg "$WINEPREFIX"/.update-timestamp; do
+      cp --remove-destination -p "$template/${file##*/}" "$file"
+    done
+    for dir in "$WINEPREFIX"/drive_c/*; do
+      [ "${dir##*/}" = windows ] && continue
+      rm -rf "$dir" && cp -a "$template/drive_c/${dir##*/}" "$dir"
+    done
+    ;;
   shutdown)
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     ;;
-  *) echo "usage: $0 create|shutdown" >&2; exit 2 ;;
+  *) echo "usage: $0 create|clone TEMPLATE|shutdown" >&2; exit 2 ;;
 esac

@@ -1,14 +1,18 @@
 // Keyhaven.exe end to end on the virtual notebook: started, clicked and fed
 // Fn events as a person and the keyboard component would; checked through its
-// controls, the registry and the EC's state.
+// controls, its boxes, the registry and the EC's state. The runtime's rules
+// are tested in-process (tests/keyhaven); these prove the wiring and what only
+// whole processes show.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "driver_environment.h"
 #include "ec_hardware.h"
 #include "keyhaven_messages.h"
 #include "keyhaven_process.h"
+#include "latchwire_device.h"
 #include "resource.h"
 
 using namespace testsupport;
@@ -30,18 +34,31 @@ VnSnapshot Ec()
     return VirtualNotebook::State();
 }
 
-// The last command the EC took, as its data byte (0 if none).
-uint8_t LastStickyData()
+// Every exchange fails at once: the driver rejects its configuration reads.
+void FailEveryExchange(bool fail)
 {
-    VnSnapshot s = Ec();
-    if (s.ecLogCount == 0) return 0;
-    const VnEcLogEntry& e = s.ecLog[(s.ecLogCount < VN_EC_LOG_SIZE ? s.ecLogCount : VN_EC_LOG_SIZE) - 1];
-    return e.isCommand ? 0 : e.value;
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_FAIL_CODE, fail ? IOCTL_PCI_CONFIG_READ : 0));
 }
 
-void SendFn(HWND dialog, UINT message)
+struct CountBoxes {
+    DWORD pid;
+    int count;
+};
+
+BOOL CALLBACK CountMessageBox(HWND window, LPARAM lParam)
 {
-    SendMessageA(dialog, message, 0, 0);
+    auto* search = reinterpret_cast<CountBoxes*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && IsWindowVisible(window) && GetDlgItem(window, 0xFFFF) != nullptr) ++search->count;
+    return TRUE;
+}
+
+int MessageBoxCount(DWORD pid)
+{
+    CountBoxes search{pid, 0};
+    EnumWindows(CountMessageBox, reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
 class Keyhaven : public ::testing::Test {
@@ -73,356 +90,168 @@ protected:
         return dialog;
     }
 
-    // Makes the program save its settings now, as before a suspend.
     static void SaveNow(HWND dialog) { SendMessageA(dialog, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0); }
+
+    static bool CloseRunningInstance()
+    {
+        KeyhavenProcess closer;
+        return closer.Start("Close") && closer.WaitForExit();
+    }
 };
 
-TEST_F(Keyhaven, FirstStartCreatesDefaultsAndShowsThemUnapplied)
+TEST_F(Keyhaven, FirstStartShowsTheDefaultsUnappliedAndOkWithTheFeatureOffEndsIt)
 {
     KeyhavenProcess process;
     HWND dialog = Launch(process);
     ASSERT_TRUE(WaitForVisibility(dialog, true));
-
-    EXPECT_EQ(0u, Setting("FnKeyEnable"));
-    EXPECT_EQ(0u, Setting("FnKeyStatus"));
-    EXPECT_EQ(1u, Setting("FnKeyLock"));
-    EXPECT_EQ(1u, Setting("FnMakeSound"));
-    EXPECT_EQ(1u, Setting("FnShowStatus"));
-    EXPECT_EQ(0u, Setting("FnUnStick"));
-    EXPECT_EQ(1u, Setting("FnResetSound"));
-    EXPECT_EQ("1", ReadTextSetting("FnResetTime"));
-
-    EXPECT_FALSE(IsChecked(dialog, IDC_USE_FNSTICKY));
-    EXPECT_TRUE(IsChecked(dialog, IDC_LOCK_TWICE));
-    EXPECT_TRUE(IsChecked(dialog, IDC_SOUND_PRESS));
-    EXPECT_TRUE(IsChecked(dialog, IDC_SHOW_STATUS));
-    EXPECT_FALSE(IsChecked(dialog, IDC_UNSTICK_IDLE));
-    EXPECT_TRUE(IsChecked(dialog, IDC_SOUND_RESET));
-    EXPECT_EQ(0, ListSelection(dialog, IDC_IDLE_MINUTES));
-    for (int id : {IDC_LOCK_TWICE, IDC_SOUND_PRESS, IDC_SHOW_STATUS, IDC_UNSTICK_IDLE, IDC_IDLE_MINUTES,
-                   IDC_MINUTES_LABEL, IDC_SOUND_RESET, IDC_APPLY}) {
-        EXPECT_FALSE(IsEnabled(dialog, id)) << id;
+    const struct {
+        int id;
+        bool checked;
+    } boxes[] = {{IDC_USE_FNSTICKY, false}, {IDC_LOCK_TWICE, true},  {IDC_SOUND_PRESS, true},
+                 {IDC_SHOW_STATUS, true},   {IDC_UNSTICK_IDLE, false}, {IDC_SOUND_RESET, true}};
+    for (const auto& box : boxes) {
+        EXPECT_EQ(box.checked, IsChecked(dialog, box.id)) << box.id;
+        EXPECT_FALSE(IsEnabled(dialog, box.id) && box.id != IDC_USE_FNSTICKY) << box.id;
     }
+    EXPECT_EQ(0, ListSelection(dialog, IDC_IDLE_MINUTES));
+    EXPECT_FALSE(IsEnabled(dialog, IDC_APPLY));
     EXPECT_EQ(0u, Ec().ecLogCount) << "nothing is applied at start-up";
 
-    // OK with the feature off ends the program, switching the controller off.
+    Click(dialog, IDC_USE_FNSTICKY);
+    Click(dialog, IDC_UNSTICK_IDLE);
+    EXPECT_TRUE(IsEnabled(dialog, IDC_IDLE_MINUTES) && IsEnabled(dialog, IDC_APPLY));
+    Click(dialog, IDC_USE_FNSTICKY);
+    EXPECT_FALSE(IsEnabled(dialog, IDC_IDLE_MINUTES) || IsEnabled(dialog, IDC_UNSTICK_IDLE));
     Click(dialog, IDOK);
     EXPECT_TRUE(process.WaitForExit());
-    EXPECT_EQ(STICKY_DATA_OFF, LastStickyData());
+    EXPECT_EQ(0u, Ec().stickyMode);
     EXPECT_EQ(0u, Setting("FnKeyEnable"));
+    EXPECT_EQ(1u, Setting("FnUnStick")) << "OK saves the controls";
 }
 
-TEST_F(Keyhaven, EnablingRulesFollowTheUseAndUnstickBoxes)
+TEST_F(Keyhaven, SecondStartShowsTheResidentInstanceAndCancelPutsTheAppliedOptionsBack)
 {
     KeyhavenProcess process;
-    HWND dialog = Launch(process);
-    Click(dialog, IDC_USE_FNSTICKY);
-    for (int id : {IDC_LOCK_TWICE, IDC_SOUND_PRESS, IDC_SHOW_STATUS, IDC_UNSTICK_IDLE, IDC_SOUND_RESET, IDC_APPLY}) {
-        EXPECT_TRUE(IsEnabled(dialog, id)) << id;
-    }
-    EXPECT_FALSE(IsEnabled(dialog, IDC_IDLE_MINUTES)) << "follows the un-stick box, which is clear";
-    Click(dialog, IDC_UNSTICK_IDLE);
-    EXPECT_TRUE(IsEnabled(dialog, IDC_IDLE_MINUTES));
-    EXPECT_TRUE(IsEnabled(dialog, IDC_MINUTES_LABEL));
-    Click(dialog, IDC_USE_FNSTICKY);
-    EXPECT_FALSE(IsEnabled(dialog, IDC_IDLE_MINUTES));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_UNSTICK_IDLE));
-    Click(dialog, IDC_USE_FNSTICKY);
-    EXPECT_TRUE(IsEnabled(dialog, IDC_IDLE_MINUTES)) << "un-stick is still checked";
-}
-
-TEST_F(Keyhaven, ApplyAndOkSwitchTheFeatureOnAndStayResident)
-{
-    KeyhavenProcess process;
-    HWND dialog = Launch(process);
-    Click(dialog, IDC_USE_FNSTICKY);
-    Click(dialog, IDC_APPLY);
+    HWND dialog = LaunchResident(process);
     EXPECT_EQ(1u, Ec().stickyMode);
-    EXPECT_EQ(1u, Setting("FnKeyEnable"));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_APPLY));
-    EXPECT_TRUE(IsWindowVisible(dialog)) << "Apply keeps the dialog open";
 
-    Click(dialog, IDOK);
-    EXPECT_TRUE(WaitForVisibility(dialog, false));
-    EXPECT_TRUE(process.IsRunning());
-    EXPECT_EQ(1u, Ec().stickyMode);
-}
-
-TEST_F(Keyhaven, FnPressesLatchLockAndReleaseWithLockByDoublePress)
-{
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(1u, Ec().fnDown);
-    SaveNow(dialog);
-    EXPECT_EQ(static_cast<DWORD>(FN_LATCHED), Setting("FnKeyStatus"));
-
-    uint32_t bytes = Ec().ecLogCount;
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(bytes, Ec().ecLogCount) << "locking sends no command";
-    SaveNow(dialog);
-    EXPECT_EQ(static_cast<DWORD>(FN_LOCKED), Setting("FnKeyStatus"));
-
-    SendFn(dialog, WM_FN_UNLATCH1);
-    EXPECT_EQ(1u, Ec().fnDown) << "an unlatch message leaves a locked Fn alone";
-
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(0u, Ec().fnDown);
-    EXPECT_EQ(STICKY_DATA_FN_UP, LastStickyData());
-    SaveNow(dialog);
-    EXPECT_EQ(static_cast<DWORD>(FN_RELEASED), Setting("FnKeyStatus"));
-}
-
-TEST_F(Keyhaven, WithoutLockASecondPressReleasesAndUnlatchReleases)
-{
-    WriteSetting("FnKeyLock", 0);
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    ASSERT_FALSE(IsChecked(dialog, IDC_LOCK_TWICE));
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(1u, Ec().fnDown);
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(0u, Ec().fnDown);
-
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(1u, Ec().fnDown);
-    SendFn(dialog, WM_FN_UNLATCH2);
-    EXPECT_EQ(0u, Ec().fnDown);
-    SaveNow(dialog);
-    EXPECT_EQ(static_cast<DWORD>(FN_RELEASED), Setting("FnKeyStatus"));
-}
-
-TEST_F(Keyhaven, CancelPutsTheAppliedOptionsBack)
-{
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    ShowWindow(dialog, SW_SHOW);  // as a second start would
+    KeyhavenProcess second;  // a start without a word shows the hidden instance
+    ASSERT_TRUE(second.Start());
+    EXPECT_TRUE(second.WaitForExit());
+    EXPECT_TRUE(WaitForVisibility(dialog, true));
     Click(dialog, IDC_LOCK_TWICE);
-    Click(dialog, IDC_UNSTICK_IDLE);
     Click(dialog, IDC_USE_FNSTICKY);
     SelectListItem(dialog, IDC_IDLE_MINUTES, 3);
     Click(dialog, IDCANCEL);
     EXPECT_TRUE(WaitForVisibility(dialog, false));
-    EXPECT_TRUE(IsChecked(dialog, IDC_USE_FNSTICKY));
-    EXPECT_TRUE(IsChecked(dialog, IDC_LOCK_TWICE));
-    EXPECT_FALSE(IsChecked(dialog, IDC_UNSTICK_IDLE));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_IDLE_MINUTES));
-    for (int id : {IDC_LOCK_TWICE, IDC_SOUND_PRESS, IDC_SHOW_STATUS, IDC_UNSTICK_IDLE, IDC_SOUND_RESET}) {
-        EXPECT_TRUE(IsEnabled(dialog, id)) << id;
-    }
+    EXPECT_TRUE(IsChecked(dialog, IDC_USE_FNSTICKY) && IsChecked(dialog, IDC_LOCK_TWICE));
     EXPECT_EQ(3, ListSelection(dialog, IDC_IDLE_MINUTES)) << "the list keeps the new choice";
-    EXPECT_EQ(1u, Setting("FnKeyLock")) << "Cancel saves nothing";
     EXPECT_TRUE(process.IsRunning());
 }
 
-TEST_F(Keyhaven, IdleResetWithNoSelectionSwitchesOffAtTheFirstTick)
-{
-    WriteSetting("FnKeyEnable", 1);
-    WriteSetting("FnUnStick", 1);
-    WriteSetting("FnResetSound", 1);
-    WriteTextSetting("FnResetTime", "abc");
-    KeyhavenProcess process;
-    HWND dialog = Launch(process);
-    EXPECT_EQ(-1, ListSelection(dialog, IDC_IDLE_MINUTES));
-    const DWORD applied = GetTickCount();
-    Click(dialog, IDOK);
-    EXPECT_EQ(1u, Ec().stickyMode);
-    ASSERT_TRUE(process.WaitForExit(12000));
-    const DWORD elapsed = GetTickCount() - applied;
-    EXPECT_GE(elapsed, 4500u);
-    EXPECT_LT(elapsed, 9000u);
-    EXPECT_EQ(0u, Ec().stickyMode);
-    EXPECT_EQ(0u, Setting("FnKeyEnable"));
-    EXPECT_EQ("0", ReadTextSetting("FnResetTime")) << "no selection is saved as 0";
-}
-
-TEST_F(Keyhaven, ResumeRestoresALockedFnFromTheRegistry)
-{
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    ASSERT_TRUE(VirtualNotebook::Reset());  // the controller forgot everything while suspended
-    WriteSetting("FnKeyEnable", 1);
-    WriteSetting("FnKeyStatus", FN_LOCKED);
-    SendMessageA(dialog, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
-    EXPECT_EQ(1u, Ec().stickyMode);
-    EXPECT_EQ(1u, Ec().fnDown);
-    SendFn(dialog, WM_FN_PRESS);
-    EXPECT_EQ(0u, Ec().fnDown) << "the next press releases the locked Fn";
-
-    WriteSetting("FnKeyEnable", 0);
-    SendMessageA(dialog, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
-    EXPECT_EQ(0u, Ec().stickyMode);
-    EXPECT_TRUE(process.IsRunning());
-}
-
-TEST_F(Keyhaven, SecondStartWithoutAWordShowsTheHiddenInstance)
-{
-    KeyhavenProcess first;
-    HWND dialog = LaunchResident(first);
-    KeyhavenProcess second;
-    ASSERT_TRUE(second.Start());
-    EXPECT_TRUE(second.WaitForExit());
-    EXPECT_TRUE(WaitForVisibility(dialog, true));
-    EXPECT_TRUE(first.IsRunning());
-}
-
-TEST_F(Keyhaven, InstantStartSwitchesOnWithFixedDefaults)
+TEST_F(Keyhaven, InstantStartsAtOnceLeaveOneInstanceThatCloseEnds)
 {
     WriteSetting("FnKeyLock", 0);
-    WriteSetting("FnUnStick", 1);
-    KeyhavenProcess process;
-    HWND dialog = Launch(process, "instant");
-    ASSERT_TRUE(WaitForSetting("FnKeyEnable", 1)) << "the posted instant request was applied";
-    EXPECT_TRUE(WaitForVisibility(dialog, false));
-    EXPECT_EQ(1u, Ec().stickyMode);
-    EXPECT_EQ(1u, Setting("FnKeyEnable"));
+    std::unique_ptr<KeyhavenProcess> starts[4];
+    for (auto& start : starts) {
+        start.reset(new KeyhavenProcess);
+        ASSERT_TRUE(start->StartHeld("instant"));
+    }
+    for (auto& start : starts) start->Resume();
+    ASSERT_TRUE(WaitForSetting("FnKeyEnable", 1)) << "one instance applied the fixed defaults";
+    int resident = 0;
+    for (auto& start : starts) resident += !start->WaitForExit(5000);
+    EXPECT_EQ(1, resident);
     EXPECT_EQ(1u, Setting("FnKeyLock"));
-    EXPECT_EQ(0u, Setting("FnUnStick"));
-    EXPECT_TRUE(IsChecked(dialog, IDC_LOCK_TWICE));
+    EXPECT_EQ(1u, Ec().stickyMode);
 
-    // "Instant" while an instance runs changes nothing and ends the new process.
-    WriteSetting("FnKeyLock", 0);
-    KeyhavenProcess second;
-    ASSERT_TRUE(second.Start("INSTANT"));
-    EXPECT_TRUE(second.WaitForExit());
-    EXPECT_FALSE(IsWindowVisible(dialog));
-    EXPECT_EQ(0u, Setting("FnKeyLock"));
-}
-
-TEST_F(Keyhaven, CloseStartEndsTheRunningInstanceAndReleasesFn)
-{
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    SendFn(dialog, WM_FN_PRESS);
-    ASSERT_EQ(1u, Ec().fnDown);
-    const DWORD lockBefore = Setting("FnKeyLock");
-    WriteSetting("FnKeyStatus", 7);  // a marker: nothing may write the key now
-
-    KeyhavenProcess closer;
-    ASSERT_TRUE(closer.Start("Close"));
-    EXPECT_TRUE(closer.WaitForExit());
-    EXPECT_TRUE(process.WaitForExit());
+    HWND dialog = FindKeyhavenWindow();
+    SendMessageA(dialog, WM_FN_PRESS, 0, 0);
+    WriteSetting("FnKeyStatus", 7);  // a marker: a close saves nothing
+    EXPECT_TRUE(CloseRunningInstance());
+    for (auto& start : starts) EXPECT_TRUE(start->WaitForExit());
     EXPECT_EQ(0u, Ec().fnDown);
     EXPECT_EQ(0u, Ec().stickyMode);
     EXPECT_EQ(7u, Setting("FnKeyStatus"));
-    EXPECT_EQ(lockBefore, Setting("FnKeyLock"));
 }
 
-TEST_F(Keyhaven, CloseWithNothingRunningEndsAtOnce)
+TEST_F(Keyhaven, CloseOrFlagWordsWithNothingRunningChangeNothing)
 {
-    KeyhavenProcess closer;
-    ASSERT_TRUE(closer.Start("close"));
-    EXPECT_TRUE(closer.WaitForExit());
-    EXPECT_EQ(0u, Ec().ecLogCount);
-}
-
-TEST_F(Keyhaven, WordsGivenAsFlagsAreNotRecognised)
-{
+    EXPECT_TRUE(CloseRunningInstance());
     KeyhavenProcess process;
     HWND dialog = Launch(process, "/Instant");
-    Sleep(500);
-    EXPECT_TRUE(IsWindowVisible(dialog)) << "a normal start";
+    WriteSetting("FnKeyLock", 7);
+    PostMessageA(dialog, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0);  // handled after anything posted before
+    ASSERT_TRUE(WaitForSetting("FnKeyLock", 1));
+    EXPECT_TRUE(WaitForVisibility(dialog, true)) << "a word given as a flag is a normal start";
     EXPECT_EQ(0u, Ec().ecLogCount);
 }
 
-TEST_F(Keyhaven, EnableFailureIsReportedAndEndsTheProgramAfterSaving)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-    KeyhavenProcess process;
-    HWND dialog = Launch(process);
-    Click(dialog, IDC_USE_FNSTICKY);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
-    ASSERT_EQ("Enable StickyKey fail!", AnswerMessageBox(process.ProcessId()));
-    EXPECT_TRUE(process.WaitForExit());
-    EXPECT_EQ(1u, Setting("FnKeyEnable")) << "saved as switched on before the end";
-}
-
-TEST_F(Keyhaven, FnPressWithASilentControllerReportsAndStaysLatched)
+TEST_F(Keyhaven, FnStormWithAFailingDriverShowsOneBoxAndEndsInAgreement)
 {
     KeyhavenProcess process;
     HWND dialog = LaunchResident(process);
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-    PostMessageA(dialog, WM_FN_PRESS, 0, 0);
-    ASSERT_EQ("Fn key down error", AnswerMessageBox(process.ProcessId()));
-    SaveNow(dialog);
-    EXPECT_EQ(static_cast<DWORD>(FN_LATCHED), Setting("FnKeyStatus"));
-    EXPECT_TRUE(process.IsRunning());
-}
-
-TEST_F(Keyhaven, DisableFailureOnApplyIsReportedAndEndsTheProgram)
-{
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    ShowWindow(dialog, SW_SHOW);
-    Click(dialog, IDC_USE_FNSTICKY);
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
-    ASSERT_EQ("Disable StickyKey fail!", AnswerMessageBox(process.ProcessId()));
-    EXPECT_TRUE(process.WaitForExit());
-    EXPECT_EQ(0u, Setting("FnKeyEnable"));
-}
-
-TEST_F(Keyhaven, DisableFailureOnOkWithTheFeatureOffIsReportedAndTheProgramEnds)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-    KeyhavenProcess process;
-    HWND dialog = Launch(process);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    ASSERT_EQ("Disable StickyKey fail!", AnswerMessageBox(process.ProcessId()));
-    EXPECT_TRUE(process.WaitForExit());
-}
-
-TEST_F(Keyhaven, FnReleaseWithASilentControllerReportsAndStaysReleased)
-{
-    WriteSetting("FnKeyLock", 0);
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    SendFn(dialog, WM_FN_PRESS);
-    ASSERT_EQ(1u, Ec().fnDown);
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-    PostMessageA(dialog, WM_FN_UNLATCH1, 0, 0);
-    ASSERT_EQ("Fn key up error", AnswerMessageBox(process.ProcessId()));
-    SaveNow(dialog);
-    EXPECT_EQ(static_cast<DWORD>(FN_RELEASED), Setting("FnKeyStatus"));
-}
-
-TEST_F(Keyhaven, BurstOfFnPressesLeavesProgramAndControllerAgreeing)
-{
-    KeyhavenProcess process;
-    HWND dialog = LaunchResident(process);
-    constexpr int kPresses = 1000;
-    constexpr DWORD kNotYetSaved = 99;
-    WriteSetting("FnKeyStatus", kNotYetSaved);
-    for (int i = 0; i < kPresses; ++i) PostMessageA(dialog, WM_FN_PRESS, 0, 0);
-    // Posted behind the presses, the save marks the moment the last one was handled.
-    PostMessageA(dialog, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0);
-    DWORD state = kNotYetSaved;
-    for (int wait = 0; wait < 600 && state == kNotYetSaved; ++wait) {
-        Sleep(100);
+    FailEveryExchange(true);
+    WriteSetting("FnKeyStatus", 99);
+    for (int i = 0; i < 2000; ++i) PostMessageA(dialog, WM_FN_PRESS, 0, 0);
+    PostMessageA(dialog, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0);  // saves once the presses are handled
+    HWND box = nullptr;
+    EXPECT_EQ("Fn key down error", WaitForMessageBox(process.ProcessId(), &box));
+    DWORD state = 99;
+    for (int wait = 0; wait < 600 && state == 99; ++wait) {
+        Sleep(50);
         ReadSetting("FnKeyStatus", &state);
     }
-    EXPECT_EQ(static_cast<DWORD>(kPresses % 3), state) << "released, latched, locked, released, ...";
-    EXPECT_EQ(state != FN_RELEASED ? 1u : 0u, Ec().fnDown);
-    VnSnapshot s = Ec();
-    EXPECT_EQ(0u, s.violationNoReady + s.violationOverlap + s.violationInterleave);
+    EXPECT_EQ(static_cast<DWORD>(2000 % 3), state);
+    EXPECT_EQ(1, MessageBoxCount(process.ProcessId()));
+    FailEveryExchange(false);
+    PressOk(box);
+    for (int wait = 0; wait < 200 && MessageBoxCount(process.ProcessId()) > 0; ++wait) Sleep(50);
+    SaveNow(dialog);
+    EXPECT_TRUE(process.IsRunning());
+    EXPECT_EQ(Setting("FnKeyStatus") != FN_RELEASED ? 1u : 0u, Ec().fnDown) << "program and controller agree";
+    EXPECT_EQ(0, MessageBoxCount(process.ProcessId()));
 }
 
-TEST_F(Keyhaven, MistypedAndOversizedValuesReadAsOff)
+TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
 {
-    WriteTextSetting("FnKeyEnable", "1");
-    const unsigned char eight[8] = {1, 0, 0, 0, 1, 0, 0, 0};
-    WriteRawSetting("FnKeyLock", REG_BINARY, eight, sizeof eight);
-    WriteSetting("FnUnStick", 5);
-    const char noTerminator[12] = {'3', '3', '3', '3', '3', '3', '3', '3', '3', '3', '3', '3'};
-    WriteRawSetting("FnResetTime", REG_SZ, noTerminator, sizeof noTerminator);
+    for (bool aboutBox : {false, true}) {
+        SetUp();
+        KeyhavenProcess process;
+        HWND dialog = LaunchResident(process);
+        SendMessageA(dialog, WM_FN_PRESS, 0, 0);
+        if (aboutBox) {
+            PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            ASSERT_NE(nullptr, WaitForDialog(process.ProcessId(), IDC_VERSION_TEXT));
+        } else {
+            FailEveryExchange(true);
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
+            HWND box = nullptr;
+            ASSERT_EQ("Enable StickyKey fail!", WaitForMessageBox(process.ProcessId(), &box));
+            FailEveryExchange(false);
+        }
+        WriteSetting("FnKeyEnable", 7);  // a marker: nothing saves after the close
+        EXPECT_TRUE(CloseRunningInstance());
+        EXPECT_TRUE(process.WaitForExit()) << (aboutBox ? "About box" : "failure box");
+        EXPECT_EQ(0u, Ec().stickyMode);
+        EXPECT_EQ(0u, Ec().fnDown);
+        EXPECT_EQ(7u, Setting("FnKeyEnable"));
+    }
+}
+
+TEST_F(Keyhaven, OkWithTheFeatureOffReleasesAHeldFnFirst)
+{
     KeyhavenProcess process;
-    HWND dialog = Launch(process);
-    EXPECT_TRUE(IsChecked(dialog, IDC_USE_FNSTICKY)) << "two bytes \"1\\0\" fit in four: non-zero";
-    EXPECT_FALSE(IsChecked(dialog, IDC_LOCK_TWICE)) << "eight bytes do not fit: 0";
-    EXPECT_TRUE(IsChecked(dialog, IDC_UNSTICK_IDLE)) << "5 counts as checked";
-    EXPECT_EQ(-1, ListSelection(dialog, IDC_IDLE_MINUTES)) << "unreadable text: no selection";
-    SaveNow(dialog);
-    EXPECT_EQ(1u, Setting("FnUnStick")) << "stored as 1 after the next save";
+    HWND dialog = LaunchResident(process);
+    SendMessageA(dialog, WM_FN_PRESS, 0, 0);
+    ASSERT_EQ(1u, Ec().fnDown);
+    ShowWindow(dialog, SW_SHOW);
+    Click(dialog, IDC_USE_FNSTICKY);
+    Click(dialog, IDOK);
+    EXPECT_TRUE(process.WaitForExit());
+    EXPECT_EQ(0u, Ec().fnDown);
+    EXPECT_EQ(0u, Ec().stickyMode);
+    EXPECT_EQ(0u, Setting("FnKeyEnable"));
 }
 
 }  // namespace

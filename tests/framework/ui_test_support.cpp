@@ -3,18 +3,24 @@
 #include <map>
 
 namespace uitest {
+
+BEGIN_MESSAGE_MAP(CTestApp, CWinApp)
+    ON_COMMAND(ID_HELP, OnTestHelp)
+END_MESSAGE_MAP()
+
 namespace {
 
-const UINT kWatchdogMilliseconds = 15000;
+CTestApp theApp;
+
+const UINT kWatchdogMilliseconds = 20000;
+UINT_PTR g_watchdog = 0;
+bool g_watchdogFired = false;
 
 std::map<UINT_PTR, std::function<void()>>& PendingTasks()
 {
     static std::map<UINT_PTR, std::function<void()>> tasks;
     return tasks;
 }
-
-UINT_PTR g_watchdog = 0;
-bool g_watchdogFired = false;
 
 void CALLBACK RunTask(HWND, UINT, UINT_PTR id, DWORD)
 {
@@ -36,9 +42,11 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR id, DWORD)
 
 }  // namespace
 
-void RunWhenIdle(std::function<void()> fn, UINT nDelayMs)
+CTestApp& TestApp() { return theApp; }
+
+void RunWhenIdle(std::function<void()> fn)
 {
-    UINT_PTR id = ::SetTimer(NULL, 0, nDelayMs, RunTask);
+    UINT_PTR id = ::SetTimer(NULL, 0, 1, RunTask);
     ASSERT_NE(0u, id);
     PendingTasks()[id] = std::move(fn);
 }
@@ -67,6 +75,7 @@ void UiTest::TearDown()
     for (auto& task : PendingTasks()) ::KillTimer(NULL, task.first);
     PendingTasks().clear();
     TakeQuitMessage();
+    TestApp().m_pMainWnd = NULL;
     CWnd::DeleteTempMap();
     EXPECT_FALSE(g_watchdogFired) << "a modal loop was left running and had to be ended";
 }

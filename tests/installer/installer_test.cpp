@@ -1,11 +1,13 @@
-// The installer under Wine: a silent install puts the program, the library and
-// the sounds in place with the version value and a Start-menu entry; the About
-// box of the installed program shows that version; the uninstaller ends a
-// running instance and leaves nothing behind.
+// The installer under Wine: a silent install puts the program, the library,
+// the sounds and the Latchwire driver (its service running) in place with the
+// version value and a Start-menu entry; the About box of the installed program
+// shows that version; the uninstaller ends a running instance and leaves
+// nothing behind. /KEEPDRIVER leaves the notebook's own driver alone.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -43,6 +45,27 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Waits until every process that the given process started has ended (an
+// uninstaller hands its work to a copy of itself and returns at once).
+bool WaitForChildrenOf(DWORD parent, DWORD milliseconds)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    bool ended = true;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != parent) continue;
+        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (child == nullptr) continue;  // already gone
+        ended = WaitForSingleObject(child, milliseconds) == WAIT_OBJECT_0 && ended;
+        CloseHandle(child);
+    }
+    CloseHandle(snapshot);
+    return ended;
+}
+
+// Runs a command, waits for it and for everything it started; its exit code.
 DWORD RunAndWait(std::string command, const std::string& folder = std::string())
 {
     STARTUPINFOA startup{};
@@ -55,6 +78,7 @@ DWORD RunAndWait(std::string command, const std::string& folder = std::string())
     WaitForSingleObject(process.hProcess, 120000);
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(process.hProcess, &code);
+    if (!WaitForChildrenOf(process.dwProcessId, 120000)) code = WAIT_TIMEOUT;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
@@ -69,6 +93,23 @@ std::string MachineVersion()
         return "<missing>";
     }
     return text;
+}
+
+std::string DriverFile()
+{
+    return Folder(CSIDL_SYSTEM) + "\\drivers\\latchwire.sys";
+}
+
+// The state of the driver's service, or 0 when there is no such service.
+DWORD DriverServiceState()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "Latchwire", SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return status.dwCurrentState;
 }
 
 bool KeyExists(const char* key)
@@ -103,6 +144,8 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     EXPECT_TRUE(Exists(Shortcut()));
     EXPECT_EQ("1.28", MachineVersion());
     EXPECT_TRUE(KeyExists(kUninstallKey));
+    EXPECT_TRUE(Exists(DriverFile()));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), DriverServiceState()) << "installed with Check_Driver";
 
     // The installed program, started as from the Start menu, shows the version.
     KeyhavenProcess program;
@@ -115,7 +158,6 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
 
     // Uninstalling ends the running instance ("Close") and removes everything.
     ASSERT_EQ(0u, RunAndWait("\"" + InstallFolder() + "\\Uninstall.exe\" /S"));
-    for (int wait = 0; wait < 300 && Exists(InstallFolder()); ++wait) Sleep(100);
     EXPECT_TRUE(program.WaitForExit(10000)) << "the running instance was asked to close";
     EXPECT_FALSE(Exists(InstallFolder()));
     EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAM_FILES) + "\\ORVENTA"));
@@ -124,6 +166,20 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     EXPECT_FALSE(KeyExists(kVersionKey));
     EXPECT_FALSE(KeyExists("Software\\ORVENTA"));
     EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(Exists(DriverFile()));
+    EXPECT_EQ(0u, DriverServiceState()) << "removed with UnloadDriver";
+}
+
+TEST(Installer, KeepDriverLeavesTheNotebooksOwnDriverAlone)
+{
+    const std::string setup = ProgramFolder() + "FnStickyKeySetup.exe";
+    ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S /KEEPDRIVER"));
+    EXPECT_TRUE(Exists(InstallFolder() + "\\Latchwire.dll"));
+    EXPECT_FALSE(Exists(DriverFile()));
+    EXPECT_EQ(0u, DriverServiceState());
+
+    ASSERT_EQ(0u, RunAndWait("\"" + InstallFolder() + "\\Uninstall.exe\" /S"));
+    EXPECT_FALSE(Exists(InstallFolder()));
 }
 
 }  // namespace

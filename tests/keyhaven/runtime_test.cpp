@@ -1,246 +1,285 @@
-// The settings dialog's runtime in-process, where the platform does not show
-// what happened: the sounds played and the notification-area icons set are
-// recorded by replacing PlaySoundA and Shell_NotifyIconA in this program's
-// import table. The dialog runs modally on the real template; each test is a
-// script that a thread timer plays inside the dialog's modal loop.
+// The sticky-key runtime against a recording fake of its effects: the rows of
+// the Fn state machine, applying, the idle reset, resume, and what happens
+// while a failure box is open (the fake's box can run other handlers, as a
+// message box's loop does).
 #include <gtest/gtest.h>
-
-#include <shlobj.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "driver_environment.h"
-#include "ec_hardware.h"
-#include "import_hook.h"
-#include "keyhaven_dlg.h"
-#include "keyhaven_process.h"
-#include "resource.h"
-
-using namespace testsupport;
-using namespace keyhavenremote;
+#include "sticky_runtime.h"
 
 namespace {
 
-const bool kDriverInstalled = (InstallVirtualNotebookForTests(), true);
+using Log = std::vector<std::string>;
 
-std::vector<std::string> g_sounds;
-struct IconCall {
-    DWORD message;
-    UINT icon;  // resource id, or 0 when none of the program's icons
-};
-std::vector<IconCall> g_icons;
+class Recorder : public StickyEffects {
+public:
+    int enableResult = 1, disableResult = 1, downResult = 1, upResult = 1;
+    std::function<void()> whileBoxOpen;
+    Log log;
 
-UINT IconId(HICON icon)
-{
-    for (UINT id : {IDI_FN_ON, IDI_FN_OFF}) {
-        if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id))) return id;
-    }
-    return 0;
-}
-
-BOOL WINAPI RecordPlaySound(LPCSTR sound, HMODULE, DWORD flags)
-{
-    EXPECT_EQ(static_cast<DWORD>(SND_FILENAME), flags) << "synchronous, by file name";
-    g_sounds.push_back(sound);
-    return TRUE;
-}
-
-BOOL WINAPI RecordNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
-{
-    EXPECT_EQ(488u, data->cbSize);
-    EXPECT_EQ(1u, data->uID);
-    EXPECT_EQ(static_cast<UINT>(WM_TRAY_NOTIFY), data->uCallbackMessage);
-    g_icons.push_back({message, IconId(data->hIcon)});
-    return TRUE;
-}
-
-struct HelpCall {
-    HWND window;
-    std::string file;
-    UINT command;
-    std::vector<DWORD> pairs;
-};
-std::vector<HelpCall> g_help;
-
-BOOL WINAPI RecordWinHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
-{
-    HelpCall call{window, file ? file : "<null>", command, {}};
-    for (const DWORD* pair = reinterpret_cast<const DWORD*>(data); pair[0] != 0 || pair[1] != 0; pair += 2) {
-        call.pairs.push_back(pair[0]);
-        call.pairs.push_back(pair[1]);
-    }
-    g_help.push_back(call);
-    return TRUE;
-}
-
-// Runs the dialog modally and plays `script` inside its loop; the script ends
-// the loop by returning.
-const std::function<void(HWND)>* g_script = nullptr;
-
-void CALLBACK PlayScript(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    HWND window = FindWindowA(nullptr, kKeyhavenTitle);
-    (*g_script)(window);
-    PostMessageA(window, WM_QUIT, 0, 0);
-}
-
-void RunDialog(const std::function<void(HWND)>& script)
-{
-    g_script = &script;
-    CKeyhavenDlg dialog;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, PlayScript);
-    ASSERT_NE(0u, timer);
-    dialog.DoModal();
-    // The modal loop hands a WM_QUIT on to enclosing loops: there are none here.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-}
-
-class DialogRuntime : public ::testing::Test {
-protected:
-    void SetUp() override
+    int EnableStickyKey() override { return Command("enable", enableResult); }
+    int DisableStickyKey() override { return Command("disable", disableResult); }
+    int FnKeyDown() override { return Command("down", downResult); }
+    int FnKeyUp() override { return Command("up", upResult); }
+    void PlaySound(const char* file) override { log.push_back(std::string("sound ") + file); }
+    void ShowIcon(DWORD message, FnIcon icon) override
     {
-        ASSERT_TRUE(VirtualNotebook::Reset());
-        DeleteSettings();
-        g_sounds.clear();
-        g_icons.clear();
+        log.push_back(std::string(message == NIM_ADD ? "add " : "modify ") + (icon == FN_ICON_ON ? "on" : "off"));
     }
-    ImportHook sound_{GetModuleHandleA(nullptr), "winmm.dll", "PlaySoundA", reinterpret_cast<void*>(RecordPlaySound)};
-    ImportHook icon_{GetModuleHandleA(nullptr), "shell32.dll", "Shell_NotifyIconA",
-                     reinterpret_cast<void*>(RecordNotifyIcon)};
+    void RemoveIcon() override { log.push_back("delete"); }
+    void StartIdleTimer() override { log.push_back("timer"); }
+    void StopIdleTimer() override { log.push_back("kill"); }
+    void ReportError(const char* text) override
+    {
+        log.push_back(std::string("box ") + text);
+        if (whileBoxOpen) whileBoxOpen();
+    }
+    void Quit() override { log.push_back("quit"); }
+
+private:
+    int Command(const char* name, int result)
+    {
+        log.push_back(name);
+        return result;
+    }
 };
 
-using Sounds = std::vector<std::string>;
-
-TEST_F(DialogRuntime, HooksAreInPlace)
+KeyhavenSettings Options(bool lockTwice = true, bool unstick = false, int minutes = 1)
 {
-    ASSERT_TRUE(sound_.Installed());
-    ASSERT_TRUE(icon_.Installed());
+    KeyhavenSettings options;
+    options.enabled = true;
+    options.lockTwice = lockTwice;
+    options.unstick = unstick;
+    options.resetMinutes = minutes;
+    return options;
 }
 
-TEST_F(DialogRuntime, LatchLockReleaseSoundsAndIcons)
+KeyhavenSettings Off()
 {
-    RunDialog([](HWND dialog) {
-        SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);  // on, with sounds and lock by double press
-        ASSERT_EQ(1u, g_icons.size());
-        EXPECT_EQ(static_cast<DWORD>(NIM_ADD), g_icons[0].message);
-        EXPECT_EQ(static_cast<UINT>(IDI_FN_OFF), g_icons[0].icon);
-        for (int i = 0; i < 3; ++i) SendMessageA(dialog, WM_FN_PRESS, 0, 0);
-    });
-    EXPECT_EQ((Sounds{"keyTmpLock.wav", "keyLock.wav", "keyUnlock.wav"}), g_sounds);
-    ASSERT_EQ(3u, g_icons.size()) << "locking changes no icon";
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), g_icons[1].message);
-    EXPECT_EQ(static_cast<UINT>(IDI_FN_ON), g_icons[1].icon);
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), g_icons[2].message);
-    EXPECT_EQ(static_cast<UINT>(IDI_FN_OFF), g_icons[2].icon);
-    EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
+    KeyhavenSettings options;
+    options.enabled = false;
+    return options;
 }
 
-TEST_F(DialogRuntime, PressBeforeAnyApplyLatchesSilently)
+// A runtime with its recorder: applies the options, plays the events
+// ('p' press, 'u' unlatch), then forgets the log.
+struct Rig {
+    Recorder fx;
+    StickyRuntime rt{fx};
+    Rig(const KeyhavenSettings& options, const std::string& events)
+    {
+        rt.Apply(options);
+        for (char event : events) event == 'p' ? rt.FnPress() : rt.FnUnlatch();
+        fx.log.clear();
+    }
+    int TicksUntilReset(bool sound = true)
+    {
+        for (int tick = 1; tick <= 100; ++tick) {
+            if (rt.IdleTick(sound)) return tick;
+        }
+        return 0;
+    }
+};
+
+const Log kRelease = {"modify off", "up", "sound keyUnlock.wav"};
+const Log kReset = {"kill", "up", "disable", "delete", "sound Disable.wav"};
+
+TEST(Runtime, FnStateMachineRows)
 {
-    RunDialog([](HWND dialog) { SendMessageA(dialog, WM_FN_PRESS, 0, 0); });
-    EXPECT_TRUE(g_sounds.empty());
-    ASSERT_EQ(1u, g_icons.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), g_icons[0].message);
-    EXPECT_EQ(static_cast<UINT>(IDI_FN_ON), g_icons[0].icon);
-    EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
+    const struct {
+        bool lockTwice;
+        const char* before;  // events that lead to the state before
+        char event;
+        Log actions;
+        int after;
+    } rows[] = {
+        {true, "", 'p', {"sound keyTmpLock.wav", "modify on", "down"}, FN_LATCHED},
+        {true, "p", 'p', {"sound keyLock.wav"}, FN_LOCKED},
+        {false, "p", 'p', kRelease, FN_RELEASED},
+        {true, "pp", 'p', kRelease, FN_RELEASED},
+        {true, "p", 'u', kRelease, FN_RELEASED},
+        {true, "pp", 'u', {}, FN_LOCKED},
+        {true, "", 'u', {}, FN_RELEASED},
+    };
+    for (const auto& row : rows) {
+        Rig rig(Options(row.lockTwice), row.before);
+        row.event == 'p' ? rig.rt.FnPress() : rig.rt.FnUnlatch();
+        SCOPED_TRACE(std::string(row.before) + " then " + row.event);
+        EXPECT_EQ(row.actions, rig.fx.log);
+        EXPECT_EQ(row.after, rig.rt.FnState());
+    }
 }
 
-TEST_F(DialogRuntime, ApplyWhileLatchedAddsTheReleasedIconAndKeepsTheState)
+TEST(Runtime, ApplyRowsKeepTheFnState)
 {
-    RunDialog([](HWND dialog) {
-        SendMessageA(dialog, WM_FN_PRESS, 0, 0);
-        SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);
-        g_sounds.clear();
-        SendMessageA(dialog, WM_FN_PRESS, 0, 0);  // latched -> locked: the state survived the apply
-    });
-    ASSERT_EQ(2u, g_icons.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), g_icons[1].message);
-    EXPECT_EQ(static_cast<UINT>(IDI_FN_OFF), g_icons[1].icon);
-    EXPECT_EQ(Sounds{"keyLock.wav"}, g_sounds);
-    EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
+    KeyhavenSettings quiet = Options();
+    quiet.showStatus = false;
+    const struct {
+        KeyhavenSettings options;
+        int enableResult, disableResult;
+        Log actions;
+    } rows[] = {
+        {Options(true, true), 1, 1, {"enable", "add off", "timer"}},
+        {quiet, 1, 1, {"enable", "delete", "kill"}},
+        {Off(), 1, 1, {"kill", "up", "disable", "delete"}},
+        {Options(), 0, 1, {"enable", "box Enable StickyKey fail!", "quit", "add off", "kill"}},
+        {Off(), 1, 0, {"kill", "up", "disable", "box Disable StickyKey fail!", "quit", "delete"}},
+    };
+    for (const auto& row : rows) {
+        Recorder fx;
+        fx.enableResult = row.enableResult;
+        fx.disableResult = row.disableResult;
+        StickyRuntime rt(fx);
+        rt.FnPress();
+        EXPECT_EQ((Log{"modify on", "down"}), fx.log) << "a press before any apply latches silently";
+        fx.log.clear();
+        rt.Apply(row.options);
+        EXPECT_EQ(row.actions, fx.log);
+        EXPECT_EQ(FN_LATCHED, rt.FnState());
+        EXPECT_EQ(row.options.enabled, rt.Applied().enabled);
+    }
 }
 
-TEST_F(DialogRuntime, AutoResetPlaysTheResetSoundOfTheUnappliedBox)
+TEST(Runtime, IdleResetAfterTheChosenMinutesSinceTheLastFnEvent)
 {
-    WriteSetting("FnKeyEnable", 1);
-    WriteSetting("FnUnStick", 1);
-    WriteSetting("FnResetSound", 0);
-    WriteTextSetting("FnResetTime", "9");  // no selection: limit 0 seconds
-    RunDialog([](HWND dialog) {
-        Click(dialog, IDC_APPLY);
-        Click(dialog, IDC_SOUND_RESET);  // checked in the dialog, not applied
-        SendMessageA(dialog, WM_TIMER, IDT_AUTORESET, 0);
-    });
-    EXPECT_EQ(Sounds{"Disable.wav"}, g_sounds);
-    ASSERT_FALSE(g_icons.empty());
-    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), g_icons.back().message);
-    EXPECT_EQ(0u, VirtualNotebook::State().stickyMode);
-    DWORD enabled = 1;
-    EXPECT_TRUE(ReadSetting("FnKeyEnable", &enabled));
-    EXPECT_EQ(0u, enabled);
+    // Minutes outside 1 to 5 count as one minute.
+    const struct {
+        int minutes, ticks;
+    } rows[] = {{1, 12}, {5, 60}, {0, 12}, {9, 12}, {-1, 12}};
+    for (const auto& row : rows) EXPECT_EQ(row.ticks, Rig(Options(true, true, row.minutes), "").TicksUntilReset());
+
+    Rig rig(Options(true, true, 1), "pp");
+    for (int tick = 0; tick < 11; ++tick) EXPECT_FALSE(rig.rt.IdleTick(true));
+    rig.rt.FnUnlatch();  // any Fn event starts the count again
+    EXPECT_EQ(12, rig.TicksUntilReset());
+    EXPECT_EQ(kReset, rig.fx.log) << "a held Fn is released before the feature goes off";
+    EXPECT_EQ(FN_LOCKED, rig.rt.FnState());
+    rig.fx.log.clear();
+    rig.rt.FnPress();
+    rig.rt.Apply(Options());
+    EXPECT_TRUE(rig.fx.log.empty()) << "nothing runs after the reset";
+
+    EXPECT_EQ(0, Rig(Options(true, false), "").TicksUntilReset()) << "un-stick off";
+    Rig silent(Options(true, true), "");
+    silent.TicksUntilReset(false);
+    EXPECT_EQ(Log(kReset.begin(), kReset.end() - 1), silent.fx.log);
 }
 
-TEST_F(DialogRuntime, ContextHelpOpensTheHelpFileWithTheControlsOwnIds)
+TEST(Runtime, ResumeRestoresTheStoredStateOncePerSuspend)
 {
-    ImportHook help(GetModuleHandleA(nullptr), "user32.dll", "WinHelpA", reinterpret_cast<void*>(RecordWinHelp));
-    ASSERT_TRUE(help.Installed());
-    g_help.clear();
-    HWND frame = nullptr;
-    RunDialog([&](HWND dialog) {
-        frame = GetDlgItem(dialog, IDC_GROUP_OPTIONS);  // not in the table: passed on all the same
-        HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_GROUP_OPTIONS, frame, 0, {0, 0}};
-        SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    });
-    ASSERT_EQ(1u, g_help.size());
-    EXPECT_EQ(frame, g_help[0].window);
-    EXPECT_EQ(static_cast<UINT>(HELP_WM_HELP), g_help[0].command);
-    char programFiles[MAX_PATH];
-    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles)));
-    EXPECT_EQ(std::string(programFiles) + "\\ORVENTA\\Accessibility\\KEYHAVEN.HLP", g_help[0].file);
-    const std::vector<DWORD> pairs = {1000, 1000, 1002, 1002, 1003, 1003, 1004, 1004, 1005, 1005,
-                                      1006, 1006, 1007, 1007, 1009, 1009, 1, 1, 2, 2};
-    EXPECT_EQ(pairs, g_help[0].pairs);
+    const Log held = {"enable", "modify on", "down"};
+    const Log released = {"enable", "modify off", "up"};
+    const struct {
+        StoredFnState stored;
+        Log actions;
+        int after;
+    } rows[] = {
+        {{true, FN_LOCKED}, held, FN_LOCKED},       {{true, FN_LATCHED}, held, FN_LATCHED},
+        {{true, FN_RELEASED}, released, FN_RELEASED}, {{true, 3}, released, FN_RELEASED},
+        {{true, 0x7FFFFFFF}, released, FN_RELEASED},  {{true, -1}, released, FN_RELEASED},
+        {{false, FN_LOCKED}, {"disable", "delete"}, FN_LATCHED},
+    };
+    for (const auto& row : rows) {
+        Rig rig(Options(), "p");
+        rig.rt.Suspend();
+        rig.rt.Resume(row.stored);
+        SCOPED_TRACE(row.stored.fnState);
+        EXPECT_EQ(row.actions, rig.fx.log);
+        EXPECT_EQ(row.after, rig.rt.FnState());
+        rig.fx.log.clear();
+        rig.rt.Resume(row.stored);
+        EXPECT_TRUE(rig.fx.log.empty()) << "a second resume message for the same suspend";
+        const int afterPress[] = {FN_LATCHED, FN_LOCKED, FN_RELEASED};
+        rig.rt.FnPress();
+        EXPECT_EQ(afterPress[row.after], rig.rt.FnState()) << "the next press follows the restored state";
+    }
+    Rig unsuspended(Options(), "");
+    unsuspended.rt.Resume({true, FN_LOCKED});
+    EXPECT_EQ(held, unsuspended.fx.log) << "a resume without a suspend message before it";
 }
 
-TEST_F(DialogRuntime, SystemMenuEndsWithTheAboutItem)
+TEST(Runtime, LeaveCloseAndShellRestart)
 {
-    std::string item;
-    UINT id = 0;
-    RunDialog([&](HWND dialog) {
-        HMENU menu = GetSystemMenu(dialog, FALSE);
-        const int count = GetMenuItemCount(menu);
-        id = GetMenuItemID(menu, count - 1);
-        char text[128] = "";
-        GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
-        item = text;
-        EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
-    });
-    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), id);
-    char expected[128] = "";
-    LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, expected, sizeof expected);
-    EXPECT_FALSE(item.empty());
-    EXPECT_EQ(std::string(expected), item);
+    Rig rig(Options(), "p");
+    rig.rt.ShellRestarted();
+    EXPECT_EQ(Log{"add on"}, rig.fx.log) << "the shown icon is added again";
+    rig.fx.log.clear();
+    rig.rt.Leave();
+    EXPECT_EQ((Log{"kill", "up", "disable", "delete"}), rig.fx.log);
+    rig.fx.log.clear();
+    rig.rt.CloseRequest();
+    EXPECT_EQ((Log{"up", "disable", "delete"}), rig.fx.log);
+    KeyhavenSettings quiet = Options();
+    quiet.showStatus = false;
+    Rig hidden(quiet, "");
+    hidden.rt.ShellRestarted();
+    EXPECT_TRUE(hidden.fx.log.empty());
 }
 
-TEST_F(DialogRuntime, FnMessagesResetTheIdleCount)
+TEST(Runtime, OneFailureBoxAtATimeWhateverArrivesMeanwhile)
 {
-    WriteSetting("FnKeyEnable", 1);
-    WriteSetting("FnUnStick", 1);
-    WriteTextSetting("FnResetTime", "1");  // 60 seconds
-    RunDialog([](HWND dialog) {
-        Click(dialog, IDC_APPLY);
-        for (int tick = 0; tick < 11; ++tick) SendMessageA(dialog, WM_TIMER, IDT_AUTORESET, 0);  // 55 s
-        SendMessageA(dialog, WM_FN_UNLATCH1, 0, 0);
-        for (int tick = 0; tick < 11; ++tick) SendMessageA(dialog, WM_TIMER, IDT_AUTORESET, 0);
-        EXPECT_EQ(1u, VirtualNotebook::State().stickyMode) << "55 s since the last Fn message";
-        SendMessageA(dialog, WM_TIMER, IDT_AUTORESET, 0);
-        EXPECT_EQ(0u, VirtualNotebook::State().stickyMode) << "60 s: reset";
-    });
+    Rig rig(Options(), "");
+    rig.fx.downResult = rig.fx.upResult = 0;
+    rig.fx.whileBoxOpen = [&rig] {
+        for (int i = 0; i < 2000; ++i) rig.rt.FnPress();
+        rig.fx.downResult = rig.fx.upResult = 1;  // the controller answers again
+        rig.fx.log.push_back("answered");
+    };
+    rig.rt.FnPress();
+    int boxes = 0, commands = 0, sounds = 0;
+    std::string icon;
+    for (const std::string& entry : rig.fx.log) {
+        boxes += entry.compare(0, 4, "box ") == 0;
+        commands += entry == "down" || entry == "up";
+        sounds += entry.compare(0, 6, "sound ") == 0;
+        if (entry.compare(0, 7, "modify ") == 0) icon = entry;
+    }
+    EXPECT_EQ(1, boxes);
+    EXPECT_EQ(2, commands) << "the failed one, and the one after the box";
+    EXPECT_EQ(1, sounds) << "none while the box is open";
+    // 2001 presses: latched, locked, released, ... ; once the box has closed
+    // the controller is told the final state.
+    EXPECT_EQ(FN_RELEASED, rig.rt.FnState());
+    EXPECT_EQ("modify off", icon);
+    EXPECT_EQ((Log{"answered", "up"}), Log(rig.fx.log.end() - 2, rig.fx.log.end()));
+
+    Rig idle(Options(true, true), "");  // the idle reset fails while an Fn failure is shown
+    idle.fx.downResult = idle.fx.disableResult = 0;
+    idle.fx.whileBoxOpen = [&idle] { idle.TicksUntilReset(); };
+    idle.rt.FnPress();
+    EXPECT_EQ((Log{"sound keyTmpLock.wav", "modify on", "down", "box Fn key down error", "kill", "up", "disable", "delete",
+                   "sound Disable.wav"}),
+              idle.fx.log);
+}
+
+TEST(Runtime, CloseWhileABoxIsOpenEndsEverything)
+{
+    const std::function<void(StickyRuntime&)> interrupted[] = {
+        [](StickyRuntime& rt) { rt.Apply(Options(true, true)); },
+        [](StickyRuntime& rt) { rt.FnPress(); },
+        [](StickyRuntime& rt) { rt.Apply(Off()); },
+        [](StickyRuntime& rt) { rt.Leave(); },
+    };
+    for (const auto& handler : interrupted) {
+        Recorder fx;
+        fx.enableResult = fx.disableResult = fx.downResult = 0;
+        StickyRuntime rt(fx);
+        fx.whileBoxOpen = [&] {
+            rt.CloseRequest();
+            fx.log.clear();
+        };
+        handler(rt);
+        rt.FnPress();
+        rt.IdleTick(true);
+        rt.Suspend();
+        rt.Resume({true, FN_LOCKED});
+        rt.ShellRestarted();
+        EXPECT_TRUE(fx.log.empty()) << fx.log.front();
+        EXPECT_TRUE(rt.Closed());
+    }
 }
 
 }  // namespace

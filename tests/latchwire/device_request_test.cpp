@@ -156,7 +156,7 @@ TEST_F(DeviceExports, EachFailsWithItsOwnLinesAndLeavesNothingOpen)
 
 TEST_F(DeviceExports, MapHandsOutTheAddressOnlyAfterExactlyFourBytesAndAClose)
 {
-    for (uint32_t reported : {0u, 8u}) {
+    for (uint32_t reported : {0u, 3u}) {
         ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_MAP_RETURNED_LENGTH, reported));
         LibraryCalls calls;
         EXPECT_TRUE(FailsLeavingTheVariable(kMap)) << reported;

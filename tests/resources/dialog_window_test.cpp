@@ -1,6 +1,6 @@
 // The settings dialog made by the dialog manager from the executable's
-// template, with its texts loaded as at initialisation: images in place,
-// and every text of every full language fitting its control.
+// template: the images in place at their pixel sizes, and under every full
+// language each text replacing its placeholder and fitting its control.
 #include "languages.h"
 #include "resource.h"
 #include "resource_image.h"
@@ -11,171 +11,94 @@
 namespace restest {
 namespace {
 
-INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-// A settings dialog window made from the image's template, destroyed at the end.
-class SettingsDialog {
-public:
-    SettingsDialog()
-        : window_(CreateDialogParamW(Image().Module(), MAKEINTRESOURCEW(IDD_KEYHAVEN_DIALOG), nullptr,
-                                     QuietDialogProc, 0))
-    {
-    }
-    ~SettingsDialog()
-    {
-        if (window_)
-            DestroyWindow(window_);
-    }
-    SettingsDialog(const SettingsDialog&) = delete;
-    SettingsDialog& operator=(const SettingsDialog&) = delete;
-
-    HWND Window() const { return window_; }
-    HWND Control(int id) const { return GetDlgItem(window_, id); }
-
-private:
-    HWND window_;
-};
-
-SIZE ImageSize(HWND control, UINT message, WPARAM type)
-{
-    SIZE size = {0, 0};
-    HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageW(control, message, type, 0));
-    if (type == IMAGE_BITMAP && image) {
-        BITMAP bitmap{};
-        GetObjectW(image, sizeof bitmap, &bitmap);
-        size = {bitmap.bmWidth, bitmap.bmHeight};
-    }
-    return size;
-}
-
-SIZE WindowSize(HWND window)
+RECT RectIn(HWND dialog, HWND control)
 {
     RECT r;
-    GetWindowRect(window, &r);
-    return {r.right - r.left, r.bottom - r.top};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
-std::vector<HWND> BitmapStatics(HWND dialog)
-{
-    std::vector<HWND> statics;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
-            statics.push_back(child);
-    return statics;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512];
-    int length = GetWindowTextW(window, text, 512);
-    return std::wstring(text, length);
-}
-
-// The size of a text drawn in the control's font: one line, or wrapped to width.
-SIZE TextExtent(HWND control, const std::wstring& text, int wrapWidth)
+// The extent of a text in the control's font: one line, or wrapped to width.
+SIZE TextExtent(HWND control, const std::wstring& text, int wrapWidth = 0)
 {
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT r = {0, 0, wrapWidth ? wrapWidth : 10000, 0};
-    UINT flags = DT_CALCRECT | (wrapWidth ? DT_WORDBREAK : DT_SINGLELINE);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | (wrapWidth ? DT_WORDBREAK : DT_SINGLELINE));
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    return {r.right - r.left, r.bottom - r.top};
+    return {r.right, r.bottom};
 }
 
-// Room for the text inside a control: its client area less what the control
-// draws beside the text (the box of a check box, the frame of a button).
+// Room for a text inside a control: its client width less what the control
+// draws beside the text (a check box's box, a button's or group box's frame).
 int TextRoom(HWND control)
 {
     RECT client;
     GetClientRect(control, &client);
-    LONG style = GetWindowLongW(control, GWL_STYLE);
-    wchar_t className[32];
-    GetClassNameW(control, className, 32);
-    int width = client.right;
-    if (lstrcmpiW(className, L"Button") == 0) {
-        switch (style & BS_TYPEMASK) {
-        case BS_AUTOCHECKBOX:
-            return width - GetSystemMetrics(SM_CXMENUCHECK) - 4;
-        case BS_GROUPBOX:
-            return width - 16;
-        default:
-            return width - 6;
-        }
+    wchar_t className[16] = L"";
+    GetClassNameW(control, className, 16);
+    if (lstrcmpiW(className, L"Button") != 0) return client.right;
+    switch (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_AUTOCHECKBOX: return client.right - GetSystemMetrics(SM_CXMENUCHECK) - 4;
+    case BS_GROUPBOX: return client.right - 16;
+    default: return client.right - 6;
     }
-    return width;
 }
 
-TEST(SettingsDialogWindow, IconAndBannersComeFromTheImageAtTheirPixelSizes)
+class SettingsDialogWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(dialog_, nullptr) << "error " << GetLastError(); }
+    void TearDown() override { DestroyWindow(dialog_); }
+    HWND dialog_ = CreateDialogParamW(Module(), MAKEINTRESOURCEW(IDD_KEYHAVEN_DIALOG), nullptr, QuietDialogProc, 0);
+};
+
+TEST_F(SettingsDialogWindow, IconAndBannersTakeTheirPixelSizesInAStripAboveTheSettings)
 {
-    SettingsDialog dialog;
-    ASSERT_NE(dialog.Window(), nullptr) << "error " << GetLastError();
-
-    EXPECT_NE(SendMessageW(dialog.Control(IDC_FN_ICON), STM_GETICON, 0, 0), 0);
-
-    std::vector<HWND> banners = BitmapStatics(dialog.Window());
-    ASSERT_EQ(banners.size(), 2u);
-    const SIZE expected[] = {{384, 28}, {80, 28}};
-    for (size_t i = 0; i < 2; ++i) {
-        SIZE image = ImageSize(banners[i], STM_GETIMAGE, IMAGE_BITMAP);
-        EXPECT_EQ(image.cx, expected[i].cx) << "banner " << i;
-        EXPECT_EQ(image.cy, expected[i].cy) << "banner " << i;
-        SIZE window = WindowSize(banners[i]);
-        EXPECT_EQ(window.cx, expected[i].cx) << "banner " << i;
-        EXPECT_EQ(window.cy, expected[i].cy) << "banner " << i;
+    EXPECT_NE(SendDlgItemMessageW(dialog_, IDC_FN_ICON, STM_GETICON, 0, 0), 0);
+    RECT units = {166, 0, 0, 0};
+    MapDialogRect(dialog_, &units);
+    const struct { LONG left, width; } kBanners[] = {{0, 384}, {units.left, 80}};
+    HWND banner = GetDlgItem(dialog_, IDC_MINUTES_LABEL);
+    for (const auto& expected : kBanners) {
+        do banner = GetWindow(banner, GW_HWNDNEXT);
+        while (banner && (GetWindowLongW(banner, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP);
+        ASSERT_NE(banner, nullptr);
+        BITMAP bitmap{};
+        GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(banner, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, expected.width);
+        RECT r = RectIn(dialog_, banner);
+        EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  (std::vector<LONG>{expected.left, 0, expected.width, 28}));
+        EXPECT_LE(r.bottom, RectIn(dialog_, GetDlgItem(dialog_, IDC_GROUP_SETTING)).top);
     }
-
-    // The right banner starts at 166 dialog units, the strip lies above the setting group.
-    RECT units = {166, 31, 0, 0};
-    MapDialogRect(dialog.Window(), &units);
-    RECT right, group;
-    GetWindowRect(banners[1], &right);
-    GetWindowRect(dialog.Control(IDC_GROUP_SETTING), &group);
-    MapWindowPoints(HWND_DESKTOP, dialog.Window(), reinterpret_cast<POINT*>(&right), 2);
-    MapWindowPoints(HWND_DESKTOP, dialog.Window(), reinterpret_cast<POINT*>(&group), 2);
-    EXPECT_EQ(right.left, units.left);
-    EXPECT_EQ(right.top, 0);
-    EXPECT_LE(right.bottom, group.top);
 }
 
-TEST(SettingsDialogWindow, EveryTextReplacesItsPlaceholderAndFitsItsControl)
+TEST_F(SettingsDialogWindow, EveryTextOfEveryFullLanguageReplacesItsPlaceholderAndFits)
 {
-    // One window for all languages: the template, and so the font and the
-    // control sizes, are the same under every language.
-    SettingsDialog dialog;
-    ASSERT_NE(dialog.Window(), nullptr);
     for (const TableLanguage& language : kTableLanguages) {
-        if (!language.full)
-            continue;
+        if (language.placeholderName) continue;
         ThreadLanguage chosen(language.id);
-        dialogpreview::ApplySettingsTexts(dialog.Window(), Image().Module());
-
-        for (int i = 0; i < dialogpreview::kSettingsTextCount; ++i) {
-            const dialogpreview::ControlText& pair = dialogpreview::kSettingsTexts[i];
-            HWND control = dialog.Control(pair.controlId);
-            std::wstring text = WindowText(control);
-            SCOPED_TRACE("language " + std::to_string(language.id) + ", control " + std::to_string(pair.controlId) +
-                         ": " + Utf8(text));
-            EXPECT_EQ(Utf8(text), Utf8(LoadText(Image().Module(), pair.stringId)));
-
+        dialogpreview::ApplySettingsTexts(dialog_, Module());
+        for (HWND control = GetWindow(dialog_, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+            int id = GetDlgCtrlID(control);
+            if (id == IDC_IDLE_MINUTES || id == IDC_FN_ICON || id == 0xFFFF) continue;  // list, icon, banners
+            wchar_t buffer[512];
+            std::wstring text(buffer, GetWindowTextW(control, buffer, 512));
+            SCOPED_TRACE("language " + std::to_string(language.id) + ", control " + std::to_string(id) + ": " + Utf8(text));
+            EXPECT_TRUE(text != L"" && text != L"Static" && text != L"Check" && text != L"check");
             RECT client;
             GetClientRect(control, &client);
-            if (pair.controlId == IDC_DESCRIPTION) {
-                // Two lines, broken at the line feed only, within the static's height.
-                SIZE wrapped = TextExtent(control, text, client.right);
-                SIZE oneLine = TextExtent(control, L"Fn", 0);
-                EXPECT_EQ(wrapped.cy, 2 * oneLine.cy) << "the description wraps into " << wrapped.cy << " pixels";
-                EXPECT_LE(wrapped.cy, client.bottom);
+            if (id == IDC_DESCRIPTION) {  // two lines, broken at the line feed only
+                EXPECT_EQ(TextExtent(control, text, client.right).cy, 2 * TextExtent(control, L"Fn").cy);
+                EXPECT_LE(TextExtent(control, text, client.right).cy, client.bottom);
             } else {
-                SIZE line = TextExtent(control, text, 0);
-                EXPECT_LE(line.cx, TextRoom(control)) << "the text needs " << line.cx << " pixels";
+                EXPECT_LE(TextExtent(control, text).cx, TextRoom(control));
             }
         }
-        EXPECT_EQ(Utf8(WindowText(dialog.Window())), Utf8(LoadText(Image().Module(), IDS_APP_TITLE)));
     }
 }
 

@@ -1,4 +1,6 @@
-// The languages of Keyhaven's string table.
+// The languages of Keyhaven's string table: full tables (all 19 texts, string
+// blocks 7 and 8) and placeholders (block 7 alone, holding the About item
+// with the language's English name).
 #pragma once
 
 #include <windows.h>
@@ -7,39 +9,15 @@ namespace restest {
 
 struct TableLanguage {
     LANGID id;
-    const char* englishName;
-    bool full;  // all 19 texts (blocks 7 and 8), or the About item alone (block 7)
+    const char* placeholderName;  // nullptr for a full table
 };
 
-constexpr LANGID kEnglish = 1033;
-
 constexpr TableLanguage kTableLanguages[] = {
-    {1026, "Bulgarian", false},
-    {1029, "Czech", true},
-    {1030, "Danish", true},
-    {1031, "German", true},
-    {1032, "Greek", true},
-    {1033, "English", true},
-    {1035, "Finnish", true},
-    {1036, "French", true},
-    {1038, "Hungarian", true},
-    {1039, "Icelandic", false},
-    {1040, "Italian", true},
-    {1041, "Japanese", true},
-    {1042, "Korean", true},
-    {1043, "Dutch", true},
-    {1044, "Norwegian", true},
-    {1045, "Polish", true},
-    {1048, "Romanian", false},
-    {1049, "Russian", true},
-    {1050, "Croatian", false},
-    {1051, "Slovak", false},
-    {1053, "Swedish", true},
-    {1055, "Turkish", true},
-    {1060, "Slovenian", false},
-    {2052, "Chinese (Simplified)", true},
-    {2070, "Portuguese (Portugal)", true},
-    {3082, "Spanish (Spain)", true},
+    {1026, "Bulgarian"}, {1029, nullptr}, {1030, nullptr}, {1031, nullptr}, {1032, nullptr}, {1033, nullptr},
+    {1035, nullptr}, {1036, nullptr}, {1038, nullptr}, {1039, "Icelandic"}, {1040, nullptr}, {1041, nullptr},
+    {1042, nullptr}, {1043, nullptr}, {1044, nullptr}, {1045, nullptr}, {1048, "Romanian"}, {1049, nullptr},
+    {1050, "Croatian"}, {1051, "Slovak"}, {1053, nullptr}, {1055, nullptr}, {1060, "Slovenian"}, {2052, nullptr},
+    {2070, nullptr}, {3082, nullptr},
 };
 
 }  // namespace restest

@@ -1,6 +1,7 @@
-// Reads the resources of a built executable the way the platform's loader
-// does: the image is mapped as a data file, strings go through LoadStringW
-// and the thread's language choice, raw resources through FindResourceExW.
+// Reads the resources of the built Keyhaven.exe the way the platform's loader
+// does: the image is mapped as a data file (never started), strings go through
+// LoadStringW and the thread's language choice, raw resources through
+// FindResourceExW. The image is Keyhaven.exe beside the test program.
 #pragma once
 
 #include <windows.h>
@@ -14,57 +15,48 @@
 
 namespace restest {
 
-// The executable under test, mapped as a data file (it is never started and
-// its imports are never resolved). The path is relative to the directory of
-// the running test program unless it is absolute.
-class ResourceImage {
-public:
-    explicit ResourceImage(const std::wstring& fileName);
-    ~ResourceImage();
-    ResourceImage(const ResourceImage&) = delete;
-    ResourceImage& operator=(const ResourceImage&) = delete;
-
-    HMODULE Module() const { return module_; }
-    const std::wstring& Path() const { return path_; }
-    DWORD LoadError() const { return loadError_; }
-
-private:
-    std::wstring path_;
-    HMODULE module_ = nullptr;
-    DWORD loadError_ = 0;
-};
-
-// The image every resource test reads: Keyhaven.exe (set by main from the
-// command line).
-const ResourceImage& Image();
-void OpenImage(const std::wstring& fileName);
-void CloseImage();
-
 using testsupport::ThreadLanguage;
 
-// LoadStringW into a buffer, as CString::LoadString does; empty when the
-// string is missing or empty.
-std::wstring LoadText(HMODULE module, UINT id);
+constexpr LANGID kEnglish = 1033;
 
-// The 16 counted strings of one string block in one language, read from the
-// raw resource. found is false when the block does not exist in that language.
-struct StringBlock {
-    bool found = false;
-    bool wellFormed = false;
-    std::wstring strings[16];
-};
-StringBlock ReadStringBlock(HMODULE module, WORD block, LANGID language);
+HMODULE Module();
+const std::wstring& ImagePath();
 
-// Languages in which a resource exists.
-std::set<LANGID> ResourceLanguages(HMODULE module, LPCWSTR type, LPCWSTR name);
-// Integer names of the resources of one type, in the directory's order.
-std::vector<WORD> ResourceIds(HMODULE module, LPCWSTR type);
-// Integer ids of the resource types present.
-std::set<WORD> ResourceTypes(HMODULE module);
-
+// LoadStringW, as CString::LoadString does; empty when missing or empty.
+std::wstring LoadText(UINT id);
+// The 16 counted strings of one block in one language, read from the raw
+// resource; empty when the block does not exist in that language.
+std::vector<std::wstring> StringBlock(WORD block, LANGID language);
+// Languages in which a resource exists; integer names of one type's resources
+// in the directory's order.
+std::set<LANGID> ResourceLanguages(LPCWSTR type, WORD id);
+std::vector<WORD> ResourceIds(LPCWSTR type);
 // Bytes of one resource in one language; empty when missing.
-std::vector<uint8_t> ResourceBytes(HMODULE module, LPCWSTR type, WORD id, LANGID language);
+std::vector<uint8_t> ResourceBytes(LPCWSTR type, WORD id, LANGID language = kEnglish);
 
 std::string Utf8(const std::wstring& text);
+
+// A dialog template, classic or extended, parsed with every read checked
+// against its size. Names stored as ordinals read "#n"; predefined window
+// classes read as their names ("Button").
+struct DialogItem {
+    DWORD helpId, style, exStyle;
+    short x, y, cx, cy;
+    DWORD id;
+    std::string windowClass, text;
+    WORD extraBytes;
+};
+struct DialogTemplate {
+    bool complete = false;  // parsed to the resource's last byte and not beyond
+    bool extended = false;
+    DWORD helpId = 0, style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::string menu, windowClass, title;
+    WORD pointSize = 0, weight = 0;
+    BYTE italic = 0, charset = 0;
+    std::string typeface;
+    std::vector<DialogItem> items;
+};
+DialogTemplate ParseDialogTemplate(const std::vector<uint8_t>& bytes);
 
 }  // namespace restest

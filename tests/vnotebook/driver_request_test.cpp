@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
+#include "latchwire.h"
 #include "latchwire_device.h"
 #include "driver_environment.h"
 
@@ -147,6 +149,9 @@ TEST_F(DriverRequests, UnmapOfAnotherAddressIsRefused)
     UnmapRequest right{linear};
     EXPECT_TRUE(SendOnOpenDevice(IOCTL_UNMAP_LINEAR, &right, sizeof right));
     EXPECT_EQ(0u, VirtualNotebook::State().mappings);
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_NE(0u, VirtualQuery(reinterpret_cast<void*>(static_cast<ULONG_PTR>(linear)), &region, sizeof region));
+    EXPECT_EQ(static_cast<DWORD>(MEM_FREE), region.State) << "the view is gone from this process";
 }
 
 TEST_F(DriverRequests, PublicRequestsAreCounted)
@@ -160,3 +165,114 @@ TEST_F(DriverRequests, PublicRequestsAreCounted)
 }
 
 }  // namespace
+
+// Run only as a child process by MappingsOfAnEndedProcessAreReclaimed: fills the mapping table and ends
+// without unmapping (ExitProcess skips the test program's own clean-up as a crash would).
+TEST_F(DriverRequests, DISABLED_MapUntilFullThenExit)
+{
+    PhysMapRequest map{VN_PHYS_BASE, 0x100};
+    ULONG linear = 0;
+    while (Send(IOCTL_MAP_PHYSICAL, &map, sizeof map, &linear, sizeof linear)) {
+    }
+    ExitProcess(VirtualNotebook::State().mappings);
+}
+
+TEST_F(DriverRequests, MappingsOfAnEndedProcessAreReclaimed)
+{
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string command = std::string("\"") + program +
+                          "\" --gtest_also_run_disabled_tests --gtest_filter=*DISABLED_MapUntilFullThenExit";
+    STARTUPINFOA startup{sizeof startup};
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 60000));
+    DWORD mappedByChild = 0;
+    GetExitCodeProcess(child.hProcess, &mappedByChild);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(16u, mappedByChild) << "the child filled the table";
+
+    PhysMapRequest map{VN_PHYS_BASE, 0x100};
+    ULONG linear = 0;
+    ASSERT_TRUE(Send(IOCTL_MAP_PHYSICAL, &map, sizeof map, &linear, sizeof linear)) << "table still full";
+    EXPECT_EQ(1u, VirtualNotebook::State().mappings);
+    UnmapRequest unmap{linear};
+    EXPECT_TRUE(Send(IOCTL_UNMAP_LINEAR, &unmap, sizeof unmap));
+}
+
+TEST_F(DriverRequests, MapNeverReportsMoreThanTheOutputBufferHolds)
+{
+    for (uint32_t reported : {3u, 5u, 4096u, 65536u}) {
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_MAP_RETURNED_LENGTH, reported));
+        PhysMapRequest map{VN_PHYS_BASE, 0x100};
+        ULONG out[4] = {0, 0x5555, 0x5555, 0x5555};
+        DWORD returned = 0xDEAD;
+        bool ok = Send(IOCTL_MAP_PHYSICAL, &map, sizeof map, out, 4, &returned);
+        EXPECT_EQ(reported <= 4, ok) << reported;
+        EXPECT_EQ(ok ? reported : 0u, returned) << reported;
+        EXPECT_EQ(0x5555u, out[1]) << reported;
+        EXPECT_EQ(ok ? 1u : 0u, VirtualNotebook::State().mappings) << reported << ": nothing left mapped on failure";
+        ASSERT_TRUE(VirtualNotebook::Reset());
+    }
+}
+
+TEST_F(DriverRequests, InputThatCannotBeReadFailsAndChangesNothing)
+{
+    enum Kind { kProtected, kReservedOnly, kFreed };
+    struct Memory {
+        const char* what;
+        Kind kind;
+        DWORD protection;
+    };
+    for (const Memory& memory : {Memory{"no access", kProtected, PAGE_NOACCESS},
+                                 Memory{"guard page", kProtected, PAGE_READWRITE | PAGE_GUARD},
+                                 Memory{"reserved, not committed", kReservedOnly, PAGE_READWRITE},
+                                 Memory{"freed", kFreed, PAGE_READWRITE}}) {
+        DWORD allocation = memory.kind == kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
+        auto* page = static_cast<unsigned char*>(VirtualAlloc(nullptr, 4096, allocation, PAGE_READWRITE));
+        ASSERT_NE(nullptr, page);
+        DWORD old = 0;
+        if (memory.kind == kFreed) {
+            page[0] = 0x77;
+            VirtualFree(page, 0, MEM_RELEASE);
+        } else if (memory.kind == kProtected) {
+            page[0] = 0x77;
+            VirtualProtect(page, 4096, memory.protection, &old);
+        }
+        PortIoRequest port{VN_SCRATCH_PORT_FIRST + 8, AddressOf(page)};
+        EXPECT_FALSE(SendOnOpenDevice(IOCTL_WRITE_PORT_UCHAR, &port, sizeof port)) << memory.what;
+        PciConfigRequest pci{1, 0, VN_TEST_PCI_DEVICE, 0, 0x40, AddressOf(page), 1};
+        EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_WRITE, &pci, sizeof pci)) << memory.what;
+
+        UCHAR scratch = 0xAA, config = 0xAA;
+        PortIoRequest readBack{VN_SCRATCH_PORT_FIRST + 8, AddressOf(&scratch)};
+        ASSERT_TRUE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &readBack, sizeof readBack));
+        PciConfigRequest pciBack{1, 0, VN_TEST_PCI_DEVICE, 0, 0x40, AddressOf(&config), 1};
+        ASSERT_TRUE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pciBack, sizeof pciBack));
+        EXPECT_EQ(0, scratch) << memory.what;
+        EXPECT_EQ(0, config) << memory.what;
+        if (memory.kind != kFreed) VirtualFree(page, 0, MEM_RELEASE);
+    }
+}
+
+TEST_F(DriverRequests, StandardUserMayRunTheStickyKeyExchangeAndNothingRaw)
+{
+    for (uint32_t chipset : {VN_CHIPSET_FIRST, VN_CHIPSET_SECOND}) {
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, chipset));
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 0));
+        UCHAR value = 0;
+        ULONG linear = 0;
+        EXPECT_EQ(0, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value)) << chipset;
+        EXPECT_EQ(0, Phy_Mapp_Lin(VN_PHYS_BASE, 0x100, &linear)) << chipset;
+        EXPECT_EQ(1, Enable_StickyKey()) << chipset;
+        EXPECT_EQ(1, FnKeyDown()) << chipset;
+        VnSnapshot state = VirtualNotebook::State();
+        EXPECT_EQ(1u, state.stickyMode) << chipset;
+        EXPECT_EQ(1u, state.fnDown) << chipset;
+        EXPECT_EQ(0u, state.decodeOpen) << chipset << ": window closed again";
+
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 1));
+        EXPECT_EQ(1, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value)) << chipset;
+    }
+}

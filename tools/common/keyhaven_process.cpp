@@ -55,13 +55,28 @@ KeyhavenProcess::~KeyhavenProcess()
 
 bool KeyhavenProcess::Start(const std::string& arguments, const std::string& programFolder)
 {
+    return Launch(arguments, programFolder, 0);
+}
+
+bool KeyhavenProcess::StartHeld(const std::string& arguments)
+{
+    return Launch(arguments, std::string(), CREATE_SUSPENDED);
+}
+
+void KeyhavenProcess::Resume()
+{
+    ResumeThread(info_.hThread);
+}
+
+bool KeyhavenProcess::Launch(const std::string& arguments, const std::string& programFolder, DWORD flags)
+{
     std::string folder = programFolder.empty() ? ProgramFolder() : programFolder;
     if (folder.back() != '\\') folder += '\\';
     std::string command = "\"" + folder + "Keyhaven.exe\"";
     if (!arguments.empty()) command += " " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+    return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder.c_str(), &startup,
                           &info_) != 0;
 }
 

@@ -8,11 +8,13 @@
 
 #include <string>
 
+#include "keyhaven_identity.h"
+
 namespace keyhavenremote {
 
 // The English caption by which a second start finds the running instance.
-constexpr const char* kKeyhavenTitle = "ORVENTA Accessibility";
-constexpr const char* kSettingsKey = "Software\\Orventa\\Accessibility";
+constexpr const char* kKeyhavenTitle = KEYHAVEN_TITLE;
+constexpr const char* kSettingsKey = KEYHAVEN_SETTINGS_KEY;
 
 class KeyhavenProcess {
 public:
@@ -24,12 +26,17 @@ public:
     // Starts Keyhaven.exe [arguments] in its folder: the folder of this
     // program unless another is given.
     bool Start(const std::string& arguments = std::string(), const std::string& folder = std::string());
+    // Starts the process with its first thread held, until Resume: several
+    // starts then run from the same moment.
+    bool StartHeld(const std::string& arguments);
+    void Resume();
     // Waits until the process has ended; false on timeout.
     bool WaitForExit(DWORD milliseconds = 15000);
     bool IsRunning() const;
     DWORD ProcessId() const { return info_.dwProcessId; }
 
 private:
+    bool Launch(const std::string& arguments, const std::string& folder, DWORD flags);
     PROCESS_INFORMATION info_{};
 };
 

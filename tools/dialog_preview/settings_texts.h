@@ -6,16 +6,14 @@
 
 #include <windows.h>
 
+#include "dialog_texts.h"
+
 namespace dialogpreview {
 
-struct ControlText {
-    int controlId;
-    UINT stringId;
-};
-
-// Control and string pairs, in the order the dialog sets them.
-extern const ControlText kSettingsTexts[];
-extern const int kSettingsTextCount;
+// Control and string pairs, in the order the dialog sets them: the program's own table.
+using ::ControlText;
+using ::kSettingsTexts;
+using ::kSettingsTextCount;
 
 // Loads every text from strings (the module that holds the string table)
 // under the calling thread's language. The About item is appended only when

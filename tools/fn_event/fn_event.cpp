@@ -13,11 +13,12 @@
 #include <cstring>
 #include <string>
 
+#include "keyhaven_identity.h"
 #include "keyhaven_messages.h"
 
 namespace {
 
-const char kDefaultTitle[] = "ORVENTA Accessibility";
+const char kDefaultTitle[] = KEYHAVEN_TITLE;
 
 struct Event {
     const char* name;

@@ -30,10 +30,11 @@ const Setting kSettings[] = {
     {"index-stuck-address", VN_CFG_INDEX_STUCK_ADDR, "index ports show this address (0: normal)"},
     {"decode-stuck", VN_CFG_DECODE_STUCK, "1: the bridge's decode window never opens"},
     {"fail-port", VN_CFG_FAIL_PORT, "accesses to this port fail (unlimited: none)"},
-    {"map-returned-length", VN_CFG_MAP_RETURNED_LENGTH, "byte count reported for a mapping (4: correct)"},
+    {"map-returned-length", VN_CFG_MAP_RETURNED_LENGTH, "byte count reported for a mapping (4: correct; more than 4 fails the map)"},
     {"fail-code", VN_CFG_FAIL_CODE, "control code the driver rejects (0: none)"},
     {"fail-code-count", VN_CFG_FAIL_CODE_COUNT, "how many requests of that code fail"},
     {"clear-log", VN_CFG_CLEAR_LOG, "clear the EC byte log and the counters (value ignored)"},
+    {"caller-is-admin", VN_CFG_CALLER_IS_ADMIN, "0: the access policy treats callers as standard users"},
 };
 
 void PrintUsage()

@@ -300,6 +300,7 @@ void vn_init(VnMachine* m, uint8_t* physMemory, uint32_t physSize) {
     m->mapReturnedLength = 4;
     m->failCode = 0;
     m->failCodeCount = VN_UNLIMITED;
+    m->callerIsAdmin = 1;
     resetBridges(m);
 
     zeroBytes(m->testFunction, 256);
@@ -360,6 +361,10 @@ int vn_configure(VnMachine* m, uint32_t key, uint32_t value) {
     case VN_CFG_CLEAR_LOG:
         clearLog(m);
         return 1;
+    case VN_CFG_CALLER_IS_ADMIN:
+        if (value > 1) return 0;
+        m->callerIsAdmin = value;
+        return 1;
     default:
         return 0;
     }
@@ -404,10 +409,7 @@ void vn_snapshot(const VnMachine* m, VnSnapshot* out) {
     }
     out->requestCount = m->requestCount;
     out->configWrites = m->configWrites;
-    uint32_t live = 0;
-    for (uint32_t i = 0; i < VN_MAX_MAPPINGS; ++i)
-        if (m->mappings[i].inUse) ++live;
-    out->mappings = live;
+    out->mappings = 0;
 }
 
 int vn_port_read(VnMachine* m, uint32_t agent, uint32_t port, uint32_t width, uint32_t* value) {
@@ -468,31 +470,6 @@ int vn_map_check(const VnMachine* m, uint32_t phys, uint32_t* length) {
     uint32_t start = phys - VN_PHYS_BASE;
     if (start > m->physSize) return 0;
     return *length <= m->physSize - start;
-}
-
-int vn_map_add(VnMachine* m, uint32_t agent, uint32_t linear, uint32_t phys, uint32_t length) {
-    for (uint32_t i = 0; i < VN_MAX_MAPPINGS; ++i) {
-        VnMapping* r = &m->mappings[i];
-        if (r->inUse) continue;
-        r->inUse = 1;
-        r->agent = agent;
-        r->linear = linear;
-        r->phys = phys;
-        r->length = length;
-        return 1;
-    }
-    return 0;
-}
-
-int vn_map_remove(VnMachine* m, uint32_t agent, uint32_t linear) {
-    for (uint32_t i = 0; i < VN_MAX_MAPPINGS; ++i) {
-        VnMapping* r = &m->mappings[i];
-        if (r->inUse && r->agent == agent && r->linear == linear) {
-            r->inUse = 0;
-            return 1;
-        }
-    }
-    return 0;
 }
 
 /* One handshake of the mailbox: 1 if the EC answers it (within its budget). */

@@ -87,10 +87,12 @@ enum VnConfigKey {
     VN_CFG_DECODE_STUCK = 5,       /* 0 or 1; 1: the bridge ignores writes to its decode registers */
     VN_CFG_FAIL_PORT = 6,          /* 0..0xFFFF or VN_NO_PORT (none): an access (any width) whose first
                                       port is this one fails (result 0) and changes nothing */
-    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct; any value */
+    VN_CFG_MAP_RETURNED_LENGTH = 7,/* byte count the driver reports for a map; 4 = correct; a count larger
+                                      than the output buffer makes the map fail */
     VN_CFG_FAIL_CODE = 8,          /* control code the driver rejects; 0 = none */
     VN_CFG_FAIL_CODE_COUNT = 9,    /* how many requests of that code fail; VN_UNLIMITED = all */
-    VN_CFG_CLEAR_LOG = 10          /* value ignored: clears the EC byte log, violations, requestCount, configWrites */
+    VN_CFG_CLEAR_LOG = 10,         /* value ignored: clears the EC byte log, violations, requestCount, configWrites */
+    VN_CFG_CALLER_IS_ADMIN = 11    /* 0 or 1 (power-on 1): what the driver's access policy takes the caller for */
 };
 
 #define VN_UNLIMITED 0xFFFFFFFFu
@@ -125,7 +127,6 @@ enum VnConfigKey {
 #define VN_PHYS_SIZE 0x00010000u
 
 #define VN_EC_LOG_SIZE 64u
-#define VN_MAX_MAPPINGS 16u
 
 /* One byte the EC firmware accepted from the host. */
 typedef struct VnEcLogEntry {
@@ -153,7 +154,7 @@ typedef struct VnSnapshot {
     uint32_t requestCount;      /* device requests of the twelve public codes, counted by the host */
     uint32_t configWrites;      /* vn_pci_write calls (length > 0) addressed to either bridge's
                                    location, present or not */
-    uint32_t mappings;          /* live physical mappings */
+    uint32_t mappings;          /* live physical mappings (kept by the driver, 0 from the core) */
 } VnSnapshot;
 
 /*
@@ -161,14 +162,6 @@ typedef struct VnSnapshot {
  * fine) and calls vn_init before anything else. Fields are private to the
  * core except where noted.
  */
-typedef struct VnMapping {
-    uint32_t inUse;
-    uint32_t agent;
-    uint32_t linear;
-    uint32_t phys;
-    uint32_t length;
-} VnMapping;
-
 typedef struct VnMachine {
     /* configuration (vn_configure) */
     uint32_t chipset;
@@ -180,6 +173,7 @@ typedef struct VnMachine {
     uint32_t mapReturnedLength;
     uint32_t failCode;
     uint32_t failCodeCount;
+    uint32_t callerIsAdmin;
 
     /* bridges: 256 bytes of configuration space each */
     uint8_t firstBridge[256];
@@ -214,7 +208,6 @@ typedef struct VnMachine {
     /* physical memory, owned by the host */
     uint8_t* phys;
     uint32_t physSize;
-    VnMapping mappings[VN_MAX_MAPPINGS];
 
     /* added by the core (private) */
     uint32_t pendingAgent;    /* agent that wrote the pending byte */
@@ -243,13 +236,10 @@ int vn_pci_read(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
 int vn_pci_write(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
                  uint32_t offset, const uint8_t* data, uint32_t length);
 
-/* Physical mappings: the host maps the memory; the core checks ranges and keeps the records.
- * vn_map_check: 1 if [phys, phys+length) lies inside the physical window [VN_PHYS_BASE, VN_PHYS_BASE +
- * physSize) (length 0 means one 4 KiB page, written back through *length). vn_map_add: 1 if recorded (table not full). vn_map_remove: 1 if the
- * agent had a mapping at that linear address; the record is then dropped. */
+/* Physical mappings: the host maps the memory and keeps the records. 1 if [phys, phys+length) lies
+ * inside the physical window [VN_PHYS_BASE, VN_PHYS_BASE + physSize) (length 0 means one 4 KiB page,
+ * written back through *length). */
 int vn_map_check(const VnMachine* m, uint32_t phys, uint32_t* length);
-int vn_map_add(VnMachine* m, uint32_t agent, uint32_t linear, uint32_t phys, uint32_t length);
-int vn_map_remove(VnMachine* m, uint32_t agent, uint32_t linear);
 
 /* One mailbox exchange carried by the driver, on the same firmware as the index
  * window: the command, dataCount data bytes, then replyCount bytes into reply.

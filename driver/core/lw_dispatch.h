@@ -1,0 +1,110 @@
+/*
+ * The Latchwire device's dispatch core, shared by every driver that serves
+ * "\\.\Latchwire": it knows the control codes, checks sizes and the caller's
+ * pointers, reads the request records, applies the access policy, keeps the
+ * physical mappings of each process and serialises requests.
+ *
+ * Around it a driver supplies two thin layers:
+ * - LwCallerMemory: how the caller's memory is reached (the driver's host
+ *   process may or may not be the caller's);
+ * - LwHardware: the ports, configuration space, physical memory and EC that
+ *   the requests act on.
+ *
+ * Every routine here runs at PASSIVE_LEVEL; requests are serialised by a
+ * fast mutex held in a critical region (never a spin lock), under which the
+ * layers may call PASSIVE_LEVEL routines.
+ */
+#ifndef LW_DISPATCH_H
+#define LW_DISPATCH_H
+
+#include <ntddk.h>
+
+#include "latchwire_device.h"
+
+#define LW_MAX_MAPPINGS 16u
+#define LW_PCI_CONFIG_BYTES 256u
+#define LW_MAILBOX_MAX_DATA 2u
+#define LW_MAILBOX_MAX_REPLY 8u
+
+/* The process a request comes from, as the hosting driver found it. */
+typedef struct LwCaller {
+    ULONG processId;
+    BOOLEAN isAdmin;
+    PVOID host;  /* the hosting driver's own per-request data (a handle to the caller, say) */
+} LwCaller;
+
+/* One region of the caller's address space (MEMORY_BASIC_INFORMATION's fields). */
+typedef struct LwRegion {
+    ULONG base;
+    ULONG size;
+    ULONG state;
+    ULONG protect;
+} LwRegion;
+
+typedef struct LwCallerMemory {
+    /* Describes the region that contains address; fails for addresses outside user space. */
+    NTSTATUS (*QueryRegion)(const LwCaller* caller, ULONG address, LwRegion* region);
+    /* Copies after the core has checked the whole range. */
+    NTSTATUS (*Read)(const LwCaller* caller, ULONG address, void* buffer, ULONG length);
+    NTSTATUS (*Write)(const LwCaller* caller, ULONG address, const void* buffer, ULONG length);
+    /* Optional: TRUE once the process has ended (its mappings can then be dropped). */
+    BOOLEAN (*ProcessEnded)(ULONG processId);
+} LwCallerMemory;
+
+/* A live physical mapping; host is the hardware layer's own bookkeeping. */
+typedef struct LwMapping {
+    BOOLEAN inUse;
+    ULONG processId;
+    ULONG linear;
+    ULONG phys;
+    ULONG length;
+    PVOID host;
+} LwMapping;
+
+typedef struct LwHardware {
+    NTSTATUS (*ReadPort)(const LwCaller* caller, ULONG port, ULONG width, ULONG* value);
+    NTSTATUS (*WritePort)(const LwCaller* caller, ULONG port, ULONG width, ULONG value);
+    NTSTATUS (*ReadConfig)(const PciConfigRequest* request, UCHAR* bytes);
+    NTSTATUS (*WriteConfig)(const PciConfigRequest* request, const UCHAR* bytes);
+    /* Maps mapping->phys / ->length into the caller; sets ->linear and ->host. */
+    NTSTATUS (*Map)(const LwCaller* caller, LwMapping* mapping);
+    /* Releases a mapping; processEnded: its process is gone, only the record's resources remain. */
+    void (*Unmap)(LwMapping* mapping, BOOLEAN processEnded);
+    /* One EC mailbox exchange: command, dataCount bytes of data, replyCount bytes of reply. */
+    NTSTATUS (*Mailbox)(const LwCaller* caller, UCHAR command, const UCHAR* data, ULONG dataCount, UCHAR* reply,
+                        ULONG replyCount);
+    /* Optional: called for each public request before it is carried out; a failure refuses it. */
+    NTSTATUS (*Admit)(ULONG code);
+    /* Optional: the byte count a map reports (4 when absent). */
+    ULONG (*MapReportedLength)(void);
+} LwHardware;
+
+/* One METHOD_BUFFERED request: the system buffer holds the input, then the output. */
+typedef struct LwRequest {
+    ULONG code;
+    LwCaller caller;
+    PVOID buffer;
+    ULONG inputLength;
+    ULONG outputLength;
+    ULONG_PTR returned;  /* bytes reported back */
+} LwRequest;
+
+void LwInitialize(const LwCallerMemory* memory, const LwHardware* hardware);
+
+/* Serialises with LwServe; for a host's own codes. */
+void LwLock(void);
+void LwUnlock(void);
+
+/* TRUE if code is one of the twelve public codes. */
+BOOLEAN LwIsPublicCode(ULONG code);
+
+/* Serves one public request (takes the lock itself). */
+NTSTATUS LwServe(LwRequest* request);
+
+/* Mappings: release those of one process, of every ended process, or all. */
+void LwReleaseProcessMappings(ULONG processId, BOOLEAN processEnded);
+void LwReleaseEndedProcessMappings(void);
+void LwReleaseAllMappings(void);
+ULONG LwLiveMappings(void);  /* call with the lock held or from a quiet state */
+
+#endif

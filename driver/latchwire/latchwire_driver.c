@@ -1,0 +1,274 @@
+/*
+ * latchwire.sys: the Latchwire device on a real 32-bit Windows notebook.
+ *
+ * Creates \Device\Latchwire with the link \DosDevices\Latchwire and serves the
+ * twelve control codes through the shared dispatch core on the real hardware
+ * (real_hardware.c). As the top driver of its device it is called in the
+ * requesting thread at PASSIVE_LEVEL, so the caller's memory is the current
+ * process's user space. Administrators and SYSTEM get every code; standard
+ * users what the access policy grants. A process's physical mappings are
+ * released when it ends.
+ */
+#include <ntifs.h>
+
+#include "latchwire_device.h"
+#include "lw_dispatch.h"
+#include "real_hardware.h"
+
+/* ZwQueryVirtualMemory, which Windows XP's kernel does not export: looked up at load time. */
+typedef NTSTATUS(NTAPI* QueryVirtualMemoryFn)(HANDLE process, PVOID address, ULONG informationClass,
+                                              PVOID information, SIZE_T length, PSIZE_T returned);
+static QueryVirtualMemoryFn QueryVirtualMemory;
+
+#define MEMORY_BASIC_INFORMATION_CLASS 0
+#define REGION_COMMITTED 0x1000u
+#define PAGE_BYTES 0x1000u
+
+static PDEVICE_OBJECT LatchwireDevice;
+static BOOLEAN WatchingProcesses;
+
+/* ---- the caller's memory: the current process ------------------------------ */
+
+typedef struct RegionInfo {
+    PVOID BaseAddress;
+    PVOID AllocationBase;
+    ULONG AllocationProtect;
+    SIZE_T RegionSize;
+    ULONG State;
+    ULONG Protect;
+    ULONG Type;
+} RegionInfo;
+
+static BOOLEAN InCallersContext(const LwCaller* caller)
+{
+    return AddressSpaceOwner() == caller->processId;
+}
+
+static BOOLEAN InUserSpace(ULONG address, ULONG length)
+{
+    ULONG limit = (ULONG)MmUserProbeAddress;
+    return address < limit && length <= limit - address;
+}
+
+/* Without the query: one page, described by what it can be secured for. */
+static void DescribePageBySecuring(ULONG address, LwRegion* region)
+{
+    PVOID page = (PVOID)(ULONG_PTR)(address & ~(PAGE_BYTES - 1));
+    HANDLE secured;
+    region->base = (ULONG)(ULONG_PTR)page;
+    region->size = PAGE_BYTES;
+    region->state = REGION_COMMITTED;
+    region->protect = PAGE_NOACCESS;
+    secured = MmSecureVirtualMemory(page, PAGE_BYTES, PAGE_READWRITE);
+    if (secured != NULL) {
+        region->protect = PAGE_READWRITE;
+    } else {
+        secured = MmSecureVirtualMemory(page, PAGE_BYTES, PAGE_READONLY);
+        if (secured != NULL) region->protect = PAGE_READONLY;
+    }
+    if (secured != NULL) MmUnsecureVirtualMemory(secured);
+}
+
+static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
+{
+    RegionInfo info;
+    SIZE_T size = 0;
+    NTSTATUS status;
+    if (!InCallersContext(caller)) return STATUS_ACCESS_DENIED;
+    if (!InUserSpace(address, 1)) return STATUS_ACCESS_VIOLATION;
+    if (QueryVirtualMemory == NULL) {
+        DescribePageBySecuring(address, region);
+        return STATUS_SUCCESS;
+    }
+    status = QueryVirtualMemory(NtCurrentProcess(), (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS, &info,
+                                sizeof info, &size);
+    if (!NT_SUCCESS(status)) return status;
+    region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
+    region->size = (ULONG)info.RegionSize;
+    region->state = info.State;
+    region->protect = info.Protect;
+    return STATUS_SUCCESS;
+}
+
+/*
+ * The range was checked by the core; securing it keeps another thread of the
+ * caller from freeing it or taking its access away while it is copied.
+ */
+static NTSTATUS CopyWithCaller(const LwCaller* caller, ULONG address, void* kernel, ULONG length, BOOLEAN toCaller)
+{
+    PVOID user = (PVOID)(ULONG_PTR)address;
+    HANDLE secured;
+    if (!InCallersContext(caller)) return STATUS_ACCESS_DENIED;
+    if (!InUserSpace(address, length)) return STATUS_ACCESS_VIOLATION;
+    secured = MmSecureVirtualMemory(user, length, toCaller ? PAGE_READWRITE : PAGE_READONLY);
+    if (secured == NULL) return STATUS_ACCESS_VIOLATION;
+    if (toCaller) {
+        RtlCopyMemory(user, kernel, length);
+    } else {
+        RtlCopyMemory(kernel, user, length);
+    }
+    MmUnsecureVirtualMemory(secured);
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS ReadCaller(const LwCaller* caller, ULONG address, void* buffer, ULONG length)
+{
+    return CopyWithCaller(caller, address, buffer, length, FALSE);
+}
+
+static NTSTATUS WriteCaller(const LwCaller* caller, ULONG address, const void* buffer, ULONG length)
+{
+    return CopyWithCaller(caller, address, (void*)buffer, length, TRUE);
+}
+
+/* Ended processes are reported by the process notification, not looked for. */
+static const LwCallerMemory CallerContextMemory = { QueryCallerRegion, ReadCaller, WriteCaller, NULL };
+
+/* ---- who is calling ---------------------------------------------------------- */
+
+#define TOKEN_TAG 0x6B6F544Cu /* 'LTok' */
+#ifndef SE_GROUP_ENABLED
+#define SE_GROUP_ENABLED 0x00000004L
+#define SE_GROUP_USE_FOR_DENY_ONLY 0x00000010L
+#endif
+
+/* BUILTIN\Administrators, S-1-5-32-544. */
+typedef struct AdministratorsSid {
+    UCHAR Revision;
+    UCHAR SubAuthorityCount;
+    SID_IDENTIFIER_AUTHORITY IdentifierAuthority;
+    ULONG SubAuthority[2];
+} AdministratorsSid;
+
+static const AdministratorsSid Administrators = { 1, 2, { { 0, 0, 0, 0, 0, 5 } }, { 32, 544 } };
+
+static BOOLEAN HoldsEnabledAdministrators(const TOKEN_GROUPS* groups)
+{
+    ULONG i;
+    for (i = 0; i < groups->GroupCount; i++) {
+        const SID_AND_ATTRIBUTES* group = &groups->Groups[i];
+        /* A filtered (deny-only) Administrators group does not count. */
+        if ((group->Attributes & SE_GROUP_ENABLED) != 0 && (group->Attributes & SE_GROUP_USE_FOR_DENY_ONLY) == 0 &&
+            RtlEqualSid(group->Sid, (PSID)&Administrators)) {
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+/*
+ * Administrators and SYSTEM (whose token holds the Administrators group): the
+ * calling process's primary token, which is the current process's.
+ */
+static BOOLEAN CallerIsAdmin(void)
+{
+    HANDLE token;
+    ULONG size = 0;
+    TOKEN_GROUPS* groups;
+    BOOLEAN admin = FALSE;
+    if (!NT_SUCCESS(ZwOpenProcessTokenEx(NtCurrentProcess(), TOKEN_QUERY, OBJ_KERNEL_HANDLE, &token))) return FALSE;
+    ZwQueryInformationToken(token, TokenGroups, NULL, 0, &size);
+    groups = size ? (TOKEN_GROUPS*)ExAllocatePoolWithTag(PagedPool, size, TOKEN_TAG) : NULL;
+    if (groups != NULL) {
+        if (NT_SUCCESS(ZwQueryInformationToken(token, TokenGroups, groups, size, &size))) {
+            admin = HoldsEnabledAdministrators(groups);
+        }
+        ExFreePoolWithTag(groups, TOKEN_TAG);
+    }
+    ZwClose(token);
+    return admin;
+}
+
+/* Called in the context of a process's last thread as it ends: its mappings still exist and are removed. */
+static VOID NTAPI OnProcessNotify(HANDLE parentId, HANDLE processId, BOOLEAN create)
+{
+    (void)parentId;
+    if (!create) LwReleaseProcessMappings((ULONG)(ULONG_PTR)processId, FALSE);
+}
+
+/* ---- dispatch ---------------------------------------------------------------- */
+
+static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = NT_SUCCESS(status) ? information : 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+static NTSTATUS WINAPI DispatchCreateClose(PDEVICE_OBJECT device, PIRP irp)
+{
+    (void)device;
+    return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
+{
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    LwRequest r;
+    NTSTATUS status;
+    (void)device;
+
+    r.code = stack->Parameters.DeviceIoControl.IoControlCode;
+    r.caller.processId = (ULONG)(ULONG_PTR)PsGetCurrentProcessId();
+    r.caller.isAdmin = CallerIsAdmin();
+    r.caller.host = NULL;
+    r.buffer = irp->AssociatedIrp.SystemBuffer;
+    r.inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    r.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    r.returned = 0;
+    status = LwServe(&r);
+    return Complete(irp, status, r.returned);
+}
+
+static void RemoveDevice(void)
+{
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, LATCHWIRE_LINK_NAME_W);
+    IoDeleteSymbolicLink(&link);
+    IoDeleteDevice(LatchwireDevice);
+    LatchwireDevice = NULL;
+}
+
+static void WINAPI DriverUnload(PDRIVER_OBJECT driver)
+{
+    (void)driver;
+    if (WatchingProcesses) PsSetCreateProcessNotifyRoutine(OnProcessNotify, TRUE);
+    WatchingProcesses = FALSE;
+    LwReleaseAllMappings();
+    RemoveDevice();
+}
+
+NTSTATUS WINAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
+{
+    UNICODE_STRING name, link;
+    NTSTATUS status;
+    (void)registryPath;
+
+    RtlInitUnicodeString(&name, L"ZwQueryVirtualMemory");
+    QueryVirtualMemory = (QueryVirtualMemoryFn)MmGetSystemRoutineAddress(&name);
+    LwInitialize(&CallerContextMemory, &RealHardware);
+    RtlInitUnicodeString(&name, LATCHWIRE_DEVICE_NAME_W);
+    status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &LatchwireDevice);
+    if (!NT_SUCCESS(status)) return status;
+    RtlInitUnicodeString(&link, LATCHWIRE_LINK_NAME_W);
+    status = IoCreateSymbolicLink(&link, &name);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(LatchwireDevice);
+        LatchwireDevice = NULL;
+        return status;
+    }
+    /* Without the notification a process's mappings could not be given back: refuse to run. */
+    status = PsSetCreateProcessNotifyRoutine(OnProcessNotify, FALSE);
+    if (!NT_SUCCESS(status)) {
+        RemoveDevice();
+        return status;
+    }
+    WatchingProcesses = TRUE;
+
+    driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
+    driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
+    driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+    driver->DriverUnload = DriverUnload;
+    return STATUS_SUCCESS;
+}

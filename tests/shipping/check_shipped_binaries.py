@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Checks the shipped binaries as a Windows XP SP3 notebook would meet them.
+
+    check_shipped_binaries.py OBJDUMP BINDIR ALLOWED_IMPORTS PRODUCT_VERSION_H FILE...
+
+Each FILE (in BINDIR) must import only functions listed in ALLOWED_IMPORTS, carry
+no symbol table and no debug sections, and hold a version
+block whose fixed file version is the product's. Prints every problem; exits 1
+when there is one."""
+import re
+import struct
+import subprocess
+import sys
+
+
+def imports(objdump, path):
+    """The (DLL, function) pairs of a PE file's import tables, DLL in upper case."""
+    table, dll = [], None
+    for line in subprocess.run([objdump, "-p", path], capture_output=True, text=True, check=True).stdout.splitlines():
+        if line.startswith(("There is an export table", "The Export Tables")):
+            break
+        named = re.match(r"^\tDLL Name: (\S+)", line)
+        if named:
+            dll = named.group(1).upper()
+            continue
+        member = re.match(r"^\t[0-9a-f]+\t +\d+  ([A-Za-z_]\w*)", line)
+        if member and dll:
+            table.append((dll, member.group(1)))
+        elif dll and re.match(r"^\t[0-9a-f]+\t +\d+\s*$", line):
+            table.append((dll, "ordinal " + line.split()[-1]))  # by ordinal: never on the list
+    return table
+
+
+def coff_symbols(data):
+    """PointerToSymbolTable and NumberOfSymbols of the COFF header."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("not a PE file")
+    return struct.unpack_from("<II", data, pe + 4 + 8)
+
+
+def fixed_file_version(data):
+    """(MS, LS) of VS_FIXEDFILEINFO's file version, or None without a version block."""
+    at = data.find("VS_VERSION_INFO".encode("utf-16-le"))
+    signature = data.find(struct.pack("<I", 0xFEEF04BD), at) if at >= 0 else -1
+    if signature < 0:
+        return None
+    return struct.unpack_from("<II", data, signature + 8)
+
+
+def product_version(header):
+    text = open(header, encoding="utf-8").read()
+    a, b, c, d = map(int, re.search(r"PRODUCT_VERSION_NUMBERS\s+(\d+),(\d+),(\d+),(\d+)", text).groups())
+    return (a << 16 | b, c << 16 | d)
+
+
+def problems_of(objdump, path, allowed, version):
+    data = open(path, "rb").read()
+    symbols_at, symbols = coff_symbols(data)
+    if symbols_at or symbols:
+        yield "carries a symbol table (%d symbols)" % symbols
+    sections = subprocess.run([objdump, "-h", path], capture_output=True, text=True, check=True).stdout
+    for debug in sorted(set(re.findall(r"\s(\.debug_\w+)\s", sections))):
+        yield "carries the debug section " + debug
+    found = fixed_file_version(data)
+    if found is None:
+        yield "has no version block"
+    elif found != version:
+        yield "has file version %08X.%08X, not the product's %08X.%08X" % (found + version)
+    for dll, function in imports(objdump, path):
+        if (dll, function) not in allowed:
+            yield "imports %s from %s, which is not a reviewed Windows XP SP3 import" % (function, dll)
+
+
+def main(objdump, bindir, allowed_file, version_header, *files):
+    allowed = set()
+    for line in open(allowed_file, encoding="utf-8"):
+        if line.strip() and not line.startswith("#"):
+            dll, function = line.split()
+            allowed.add((dll, function))
+    version = product_version(version_header)
+    failed = False
+    for name in files:
+        for problem in problems_of(objdump, bindir + "/" + name, allowed, version):
+            print("%s %s" % (name, problem))
+            failed = True
+    if not failed:
+        print("%d shipped binaries checked: XP SP3 imports only, stripped, version %s"
+              % (len(files), ".".join(str(n) for n in (version[0] >> 16, version[0] & 0xFFFF,
+                                                        version[1] >> 16, version[1] & 0xFFFF))))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 6:
+        sys.exit(__doc__)
+    sys.exit(main(*sys.argv[1:]))

@@ -1,0 +1,270 @@
+#include "wine_host.h"
+
+#include <ntimage.h>
+#include <intrin.h>
+
+typedef NTSTATUS(NTAPI* NtOpenProcessFn)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PCLIENT_ID);
+typedef NTSTATUS(NTAPI* NtCloseFn)(HANDLE);
+typedef NTSTATUS(NTAPI* NtReadVirtualMemoryFn)(HANDLE, PVOID, PVOID, SIZE_T, PSIZE_T);
+typedef NTSTATUS(NTAPI* NtWriteVirtualMemoryFn)(HANDLE, PVOID, const void*, SIZE_T, PSIZE_T);
+typedef NTSTATUS(NTAPI* NtCreateSectionFn)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PLARGE_INTEGER,
+                                           ULONG, ULONG, HANDLE);
+typedef NTSTATUS(NTAPI* NtMapViewOfSectionFn)(HANDLE, HANDLE, PVOID*, ULONG_PTR, SIZE_T, PLARGE_INTEGER,
+                                              PSIZE_T, ULONG, ULONG, ULONG);
+typedef NTSTATUS(NTAPI* NtUnmapViewOfSectionFn)(HANDLE, PVOID);
+typedef NTSTATUS(NTAPI* NtQueryVirtualMemoryFn)(HANDLE, PVOID, ULONG, PVOID, SIZE_T, PSIZE_T);
+typedef NTSTATUS(NTAPI* NtWaitForSingleObjectFn)(HANDLE, BOOLEAN, PLARGE_INTEGER);
+
+static struct {
+    NtOpenProcessFn OpenProcess;
+    NtCloseFn Close;
+    NtReadVirtualMemoryFn ReadVirtualMemory;
+    NtWriteVirtualMemoryFn WriteVirtualMemory;
+    NtCreateSectionFn CreateSection;
+    NtMapViewOfSectionFn MapViewOfSection;
+    NtUnmapViewOfSectionFn UnmapViewOfSection;
+    NtQueryVirtualMemoryFn QueryVirtualMemory;
+    NtWaitForSingleObjectFn WaitForSingleObject;
+} Ntdll;
+
+/* ---- ntdll, found at run time ------------------------------------------ */
+
+/* 32-bit loader structures, only the fields used here. */
+typedef struct LoaderEntry {
+    LIST_ENTRY InLoadOrderLinks;
+    LIST_ENTRY InMemoryOrderLinks;
+    LIST_ENTRY InInitializationOrderLinks;
+    PVOID DllBase;
+    PVOID EntryPoint;
+    ULONG SizeOfImage;
+    UNICODE_STRING FullDllName;
+    UNICODE_STRING BaseDllName;
+} LoaderEntry;
+
+typedef struct LoaderData {
+    ULONG Length;
+    BOOLEAN Initialized;
+    PVOID SsHandle;
+    LIST_ENTRY InLoadOrderModuleList;
+} LoaderData;
+
+#define PEB_LDR_OFFSET 0x0C
+#define TEB_PEB_OFFSET 0x30
+
+static int SameNameIgnoringCase(const UNICODE_STRING* name, const WCHAR* wanted)
+{
+    USHORT count = (USHORT)(name->Length / sizeof(WCHAR));
+    USHORT i;
+    for (i = 0; i < count; i++) {
+        WCHAR a = name->Buffer[i], b = wanted[i];
+        if (b == 0) return 0;
+        if (a >= 'A' && a <= 'Z') a = (WCHAR)(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = (WCHAR)(b - 'A' + 'a');
+        if (a != b) return 0;
+    }
+    return wanted[count] == 0;
+}
+
+static PUCHAR FindLoadedModule(const WCHAR* baseName)
+{
+    PUCHAR peb = (PUCHAR)(ULONG_PTR)__readfsdword(TEB_PEB_OFFSET);
+    LoaderData* ldr = *(LoaderData**)(peb + PEB_LDR_OFFSET);
+    LIST_ENTRY* head = &ldr->InLoadOrderModuleList;
+    LIST_ENTRY* link;
+    for (link = head->Flink; link != head; link = link->Flink) {
+        LoaderEntry* entry = CONTAINING_RECORD(link, LoaderEntry, InLoadOrderLinks);
+        if (SameNameIgnoringCase(&entry->BaseDllName, baseName)) return (PUCHAR)entry->DllBase;
+    }
+    return NULL;
+}
+
+static int SameAnsi(const char* a, const char* b)
+{
+    while (*a && *a == *b) { a++; b++; }
+    return *a == *b;
+}
+
+static PVOID FindExport(PUCHAR module, const char* name)
+{
+    PIMAGE_DOS_HEADER dos = (PIMAGE_DOS_HEADER)module;
+    PIMAGE_NT_HEADERS nt = (PIMAGE_NT_HEADERS)(module + dos->e_lfanew);
+    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    PIMAGE_EXPORT_DIRECTORY exports = (PIMAGE_EXPORT_DIRECTORY)(module + dir.VirtualAddress);
+    ULONG* names = (ULONG*)(module + exports->AddressOfNames);
+    USHORT* ordinals = (USHORT*)(module + exports->AddressOfNameOrdinals);
+    ULONG* functions = (ULONG*)(module + exports->AddressOfFunctions);
+    ULONG i;
+    for (i = 0; i < exports->NumberOfNames; i++) {
+        if (SameAnsi((const char*)(module + names[i]), name)) return module + functions[ordinals[i]];
+    }
+    return NULL;
+}
+
+NTSTATUS WineHostStart(void)
+{
+    PUCHAR ntdll = FindLoadedModule(L"ntdll.dll");
+    if (ntdll == NULL) return STATUS_PROCEDURE_NOT_FOUND;
+    Ntdll.OpenProcess = (NtOpenProcessFn)FindExport(ntdll, "NtOpenProcess");
+    Ntdll.Close = (NtCloseFn)FindExport(ntdll, "NtClose");
+    Ntdll.ReadVirtualMemory = (NtReadVirtualMemoryFn)FindExport(ntdll, "NtReadVirtualMemory");
+    Ntdll.WriteVirtualMemory = (NtWriteVirtualMemoryFn)FindExport(ntdll, "NtWriteVirtualMemory");
+    Ntdll.CreateSection = (NtCreateSectionFn)FindExport(ntdll, "NtCreateSection");
+    Ntdll.MapViewOfSection = (NtMapViewOfSectionFn)FindExport(ntdll, "NtMapViewOfSection");
+    Ntdll.UnmapViewOfSection = (NtUnmapViewOfSectionFn)FindExport(ntdll, "NtUnmapViewOfSection");
+    Ntdll.QueryVirtualMemory = (NtQueryVirtualMemoryFn)FindExport(ntdll, "NtQueryVirtualMemory");
+    Ntdll.WaitForSingleObject = (NtWaitForSingleObjectFn)FindExport(ntdll, "NtWaitForSingleObject");
+    if (!Ntdll.OpenProcess || !Ntdll.Close || !Ntdll.ReadVirtualMemory || !Ntdll.WriteVirtualMemory ||
+        !Ntdll.CreateSection || !Ntdll.MapViewOfSection || !Ntdll.UnmapViewOfSection || !Ntdll.QueryVirtualMemory ||
+        !Ntdll.WaitForSingleObject) {
+        return STATUS_PROCEDURE_NOT_FOUND;
+    }
+    return STATUS_SUCCESS;
+}
+
+/* ---- the caller's process ------------------------------------------------ */
+
+#ifndef PROCESS_VM_OPERATION
+#define PROCESS_VM_OPERATION 0x0008
+#define PROCESS_VM_READ 0x0010
+#define PROCESS_VM_WRITE 0x0020
+#define PROCESS_QUERY_INFORMATION 0x0400
+#endif
+#define PROCESS_SYNCHRONIZE 0x00100000
+
+#define CURRENT_PROCESS ((HANDLE)(LONG_PTR)-1)
+#define VIEW_UNMAP 2
+#define MEMORY_BASIC_INFORMATION_CLASS 0
+
+/* MEMORY_BASIC_INFORMATION of a 32-bit process. */
+typedef struct RegionInfo {
+    PVOID BaseAddress;
+    PVOID AllocationBase;
+    ULONG AllocationProtect;
+    SIZE_T RegionSize;
+    ULONG State;
+    ULONG Protect;
+    ULONG Type;
+} RegionInfo;
+
+static NTSTATUS OpenProcessById(ULONG processId, ACCESS_MASK access, PHANDLE process)
+{
+    OBJECT_ATTRIBUTES attributes;
+    CLIENT_ID client;
+    InitializeObjectAttributes(&attributes, NULL, 0, NULL, NULL);
+    client.UniqueProcess = (HANDLE)(ULONG_PTR)processId;
+    client.UniqueThread = NULL;
+    return Ntdll.OpenProcess(process, access, &attributes, &client);
+}
+
+NTSTATUS WineOpenCaller(LwCaller* caller)
+{
+    HANDLE process = NULL;
+    NTSTATUS status = OpenProcessById(
+        caller->processId, PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION,
+        &process);
+    caller->host = NT_SUCCESS(status) ? process : NULL;
+    return status;
+}
+
+void WineCloseCaller(LwCaller* caller)
+{
+    if (caller->host) Ntdll.Close((HANDLE)caller->host);
+    caller->host = NULL;
+}
+
+static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
+{
+    RegionInfo info;
+    SIZE_T size = 0;
+    NTSTATUS status;
+    if (caller->host == NULL) return STATUS_INVALID_HANDLE;
+    status = Ntdll.QueryVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS,
+                                      &info, sizeof info, &size);
+    if (!NT_SUCCESS(status)) return status;
+    region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
+    region->size = (ULONG)info.RegionSize;
+    region->state = info.State;
+    region->protect = info.Protect;
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS ReadCaller(const LwCaller* caller, ULONG address, void* buffer, ULONG length)
+{
+    SIZE_T done = 0;
+    NTSTATUS status;
+    if (caller->host == NULL) return STATUS_INVALID_HANDLE;
+    status = Ntdll.ReadVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, buffer, length, &done);
+    if (NT_SUCCESS(status) && done != length) status = STATUS_ACCESS_VIOLATION;
+    return status;
+}
+
+static NTSTATUS WriteCaller(const LwCaller* caller, ULONG address, const void* buffer, ULONG length)
+{
+    SIZE_T done = 0;
+    NTSTATUS status;
+    if (caller->host == NULL) return STATUS_INVALID_HANDLE;
+    status = Ntdll.WriteVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, buffer, length, &done);
+    if (NT_SUCCESS(status) && done != length) status = STATUS_ACCESS_VIOLATION;
+    return status;
+}
+
+/* Ended: the process cannot be opened any more, or its handle is signalled. */
+static BOOLEAN ProcessEnded(ULONG processId)
+{
+    HANDLE process;
+    LARGE_INTEGER now;
+    NTSTATUS status = OpenProcessById(processId, PROCESS_SYNCHRONIZE, &process);
+    if (!NT_SUCCESS(status)) return TRUE;
+    now.QuadPart = 0;
+    status = Ntdll.WaitForSingleObject(process, FALSE, &now);
+    Ntdll.Close(process);
+    return status == STATUS_WAIT_0;
+}
+
+const LwCallerMemory WineCallerMemory = { QueryCallerRegion, ReadCaller, WriteCaller, ProcessEnded };
+
+/* ---- sections ------------------------------------------------------------ */
+
+NTSTATUS WineCreateSection(ULONG size, HANDLE* section, PVOID* view)
+{
+    LARGE_INTEGER sectionSize;
+    SIZE_T viewSize = 0;
+    NTSTATUS status;
+    sectionSize.QuadPart = size;
+    *view = NULL;
+    status = Ntdll.CreateSection(section, SECTION_ALL_ACCESS, NULL, &sectionSize, PAGE_READWRITE, SEC_COMMIT, NULL);
+    if (!NT_SUCCESS(status)) return status;
+    status = Ntdll.MapViewOfSection(*section, CURRENT_PROCESS, view, 0, 0, NULL, &viewSize, VIEW_UNMAP, 0,
+                                    PAGE_READWRITE);
+    if (!NT_SUCCESS(status)) {
+        Ntdll.Close(*section);
+        *section = NULL;
+    }
+    return status;
+}
+
+void WineDeleteSection(HANDLE section, PVOID view)
+{
+    if (view) Ntdll.UnmapViewOfSection(CURRENT_PROCESS, view);
+    if (section) Ntdll.Close(section);
+}
+
+NTSTATUS WineMapIntoCaller(ULONG processId, HANDLE section, PVOID* view)
+{
+    HANDLE process;
+    SIZE_T viewSize = 0;
+    NTSTATUS status = OpenProcessById(processId, PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION, &process);
+    if (!NT_SUCCESS(status)) return status;
+    *view = NULL;
+    status = Ntdll.MapViewOfSection(section, process, view, 0, 0, NULL, &viewSize, VIEW_UNMAP, 0, PAGE_READWRITE);
+    Ntdll.Close(process);
+    return status;
+}
+
+void WineUnmapFromProcess(ULONG processId, PVOID view)
+{
+    HANDLE process;
+    if (!NT_SUCCESS(OpenProcessById(processId, PROCESS_VM_OPERATION, &process))) return;
+    Ntdll.UnmapViewOfSection(process, view);
+    Ntdll.Close(process);
+}
