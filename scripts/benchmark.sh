@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Benchmark on the virtual notebook, in one run: the sizes of the shipped binaries;
-# device calls and wall time per
-# sticky-key exchange on each chipset; then Keyhaven.exe's start-up time, the
-# time from an Fn message to the EC's Fn state change, and the resident
-# program's CPU use over an idle minute and its memory.
+# Benchmark on the virtual notebook, in one run: the sizes of the shipped
+# binaries; device calls and wall time per sticky-key exchange on each chipset;
+# then Keyhaven.exe's start-up time, the time from an Fn message to the EC's Fn
+# state change, and the resident program's CPU use over an idle minute and its
+# memory.
 #   bash scripts/benchmark.sh [exchanges per command, default 200] [idle seconds, default 60]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
