@@ -36,15 +36,9 @@ TEST(Icons, FourGroupsOfOne32x32SixteenColourImage)
         SCOPED_TRACE("icon group " + std::to_string(icon.group));
         EXPECT_EQ(ResourceLanguages(Type(RT_GROUP_ICON), icon.group), std::set<LANGID>{icon.language});
         EXPECT_EQ(ResourceLanguages(Type(RT_ICON), icon.image), std::set<LANGID>{icon.language});
-        // GRPICONDIR: reserved, type 1, count; one entry: 32, 32, 16 colours, 0, 1 plane, 4 bits, 744 bytes, image id.
-        std::vector<uint8_t> group = ResourceBytes(Type(RT_GROUP_ICON), icon.group, icon.language);
-        ASSERT_EQ(group.size(), 20u);
-        EXPECT_EQ((std::vector<uint8_t>(group.begin(), group.begin() + 10)),
-                  (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0}));
-        EXPECT_EQ(At<WORD>(group, 10), 1);
-        EXPECT_EQ(At<WORD>(group, 12), 4);
-        EXPECT_EQ(At<DWORD>(group, 14), 744u);
-        EXPECT_EQ(At<WORD>(group, 18), icon.image);
+        // GRPICONDIR: reserved, type 1, count 1; its entry: 32x32, 16 colours, 1 plane, 4 bits, 744 bytes, image id.
+        EXPECT_EQ(ResourceBytes(Type(RT_GROUP_ICON), icon.group, icon.language),
+                  (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0, LOBYTE(icon.image), 0}));
         std::vector<uint8_t> image = ResourceBytes(Type(RT_ICON), icon.image, icon.language);
         ASSERT_EQ(image.size(), 744u);
         BITMAPINFOHEADER header = At<BITMAPINFOHEADER>(image, 0);
@@ -72,8 +66,8 @@ TEST(Banners, UncompressedBottomUpBitmapsOfTheirSizesAndDepths)
         EXPECT_EQ(bytes.size(), banner.size);
         EXPECT_EQ((std::vector<LONG>{LONG(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount, LONG(h.biCompression)}),
                   (std::vector<LONG>{40, banner.width, 28, 1, banner.bits, BI_RGB}));
-        if (banner.pixelsPerMetre > 0) EXPECT_EQ(h.biXPelsPerMeter, banner.pixelsPerMetre);
-        if (banner.pixelsPerMetre > 0) EXPECT_EQ(h.biYPelsPerMeter, banner.pixelsPerMetre);
+        if (banner.pixelsPerMetre > 0)
+            EXPECT_EQ((std::vector<LONG>{h.biXPelsPerMeter, h.biYPelsPerMeter}), std::vector<LONG>(2, banner.pixelsPerMetre));
         if (banner.bits == 8) EXPECT_TRUE(h.biClrUsed == 0 || h.biClrUsed == 256) << h.biClrUsed;
     }
 }
