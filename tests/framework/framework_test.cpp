@@ -135,9 +135,9 @@ TEST_F(FrameworkTest, MessageMapEntriesUnpackTheirMessagesAndReturnTheHandlersRe
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-TEST_F(FrameworkTest, FrameworkCommandsGoToTheApplicationAndUnhandledOnesToTheDefault)
+TEST_F(FrameworkTest, CommandsTheDialogLacksGoToTheApplicationAndEscapeToTheOverriddenOnCancel)
 {
-    CMapDialog dlg;
+    CMapDialog dlg, escaped;
     int nHelpCommandsBefore = TestApp().m_nHelpCommands;
     RunWhenIdle([&] {
         dlg.SendMessage(WM_COMMAND, ID_HELP);  // not the dialog's: goes on to the application
@@ -146,6 +146,9 @@ TEST_F(FrameworkTest, FrameworkCommandsGoToTheApplicationAndUnhandledOnesToTheDe
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(nHelpCommandsBefore + 1, TestApp().m_nHelpCommands);
     EXPECT_NE(dlg.m_log.end(), std::find(dlg.m_log.begin(), dlg.m_log.end(), "cancel"));
+    RunWhenIdle([&] { ::PostMessage(Ctl(escaped, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); });
+    EXPECT_EQ(IDCANCEL, escaped.DoModal()) << "through the dialog manager";
+    EXPECT_EQ(std::vector<std::string>{"cancel"}, escaped.m_log);
 }
 
 TEST_F(FrameworkTest, DdxControlSubclassesTheControlUntilTheDialogEnds)
@@ -168,19 +171,22 @@ TEST_F(FrameworkTest, DdxControlSubclassesTheControlUntilTheDialogEnds)
     EXPECT_EQ(-1, CDialog(IDD_MISSING).DoModal()) << "a template that is not there";
 }
 
-TEST_F(FrameworkTest, HiddenDialogKeepsRunningUntilWmQuitWhichIsPassedOn)
+TEST_F(FrameworkTest, HiddenDialogKeepsRunningUntilWmQuitWhichEndsNestedLoopsAndIsPassedOn)
 {
     CMapDialog dlg;
     HWND hWnd = NULL;
+    INT_PTR nInnerResult = 0;
     RunWhenIdle([&] {
         hWnd = dlg.m_hWnd;
         dlg.ShowWindow(SW_HIDE);
         RunWhenIdle([&] {
             dlg.PostMessage(WM_PROBE);
             RunWhenIdle([] { ::PostQuitMessage(3); });
+            nInnerResult = CMapDialog(IDD_HARNESS, &dlg).DoModal();
         });
     });
     EXPECT_EQ(-1, dlg.DoModal());
+    EXPECT_EQ(-1, nInnerResult);
     EXPECT_EQ(std::vector<std::string>{"probe while hidden"}, dlg.m_log);
     EXPECT_FALSE(::IsWindow(hWnd));
     int nExitCode = -1;
@@ -194,28 +200,6 @@ TEST_F(FrameworkTest, HiddenDialogKeepsRunningUntilWmQuitWhichIsPassedOn)
     });
     EXPECT_EQ(42, ended.DoModal());
     EXPECT_FALSE(TakeQuitMessage());
-}
-
-TEST_F(FrameworkTest, OneWmQuitEndsNestedModalLoops)
-{
-    CMapDialog outer;
-    INT_PTR nInnerResult = 0;
-    RunWhenIdle([&] {
-        CMapDialog inner(IDD_HARNESS, &outer);
-        RunWhenIdle([] { ::PostQuitMessage(0); });
-        nInnerResult = inner.DoModal();
-    });
-    EXPECT_EQ(-1, outer.DoModal());
-    EXPECT_EQ(-1, nInnerResult);
-    EXPECT_TRUE(TakeQuitMessage());
-}
-
-TEST_F(FrameworkTest, EscapeGoesThroughTheDialogManagerToTheOverriddenOnCancel)
-{
-    CMapDialog escaped;
-    RunWhenIdle([&] { ::PostMessage(Ctl(escaped, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); });
-    EXPECT_EQ(IDCANCEL, escaped.DoModal());
-    EXPECT_EQ(std::vector<std::string>{"cancel"}, escaped.m_log);
 }
 
 std::string Load(UINT nID, BOOL* pbLoaded = nullptr)
