@@ -17,12 +17,12 @@ constexpr struct {
     {IDI_FN_KEY, 2, kEnglish}, {IDI_FN_ON, 3, kEnglish}, {IDI_FN_OFF, 4, kEnglish}, {IDI_KEYHAVEN, 1, kChineseTaiwan},
 };
 
-template <typename T>
-T At(const std::vector<uint8_t>& bytes, size_t offset)
+// The header of a bitmap or icon image; zeros when the resource is shorter.
+BITMAPINFOHEADER Header(const std::vector<uint8_t>& bytes)
 {
-    T value{};
-    if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
+    BITMAPINFOHEADER header{};
+    if (bytes.size() >= sizeof header) std::memcpy(&header, bytes.data(), sizeof header);
+    return header;
 }
 
 template <typename T>
@@ -41,7 +41,7 @@ TEST(Icons, FourGroupsOfOne32x32SixteenColourImage)
                   (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0, LOBYTE(icon.image), 0}));
         std::vector<uint8_t> image = ResourceBytes(Type(RT_ICON), icon.image, icon.language);
         ASSERT_EQ(image.size(), 744u);
-        BITMAPINFOHEADER header = At<BITMAPINFOHEADER>(image, 0);
+        BITMAPINFOHEADER header = Header(image);
         EXPECT_EQ((std::vector<LONG>{LONG(header.biSize), header.biWidth, header.biHeight, header.biPlanes,
                                      header.biBitCount, LONG(header.biCompression)}),
                   (std::vector<LONG>{40, 32, 64, 1, 4, BI_RGB}));  // 64: colour bits and mask
@@ -62,7 +62,7 @@ TEST(Banners, UncompressedBottomUpBitmapsOfTheirSizesAndDepths)
     for (const auto& banner : kBanners) {
         SCOPED_TRACE("bitmap " + std::to_string(banner.id));
         std::vector<uint8_t> bytes = ResourceBytes(Type(RT_BITMAP), banner.id);
-        BITMAPINFOHEADER h = At<BITMAPINFOHEADER>(bytes, 0);
+        BITMAPINFOHEADER h = Header(bytes);
         EXPECT_EQ(bytes.size(), banner.size);
         EXPECT_EQ((std::vector<LONG>{LONG(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount, LONG(h.biCompression)}),
                   (std::vector<LONG>{40, banner.width, 28, 1, banner.bits, BI_RGB}));
