@@ -41,11 +41,7 @@ protected:
     afx_msg void OnComboSelChange() { Log("selchange"); }
     afx_msg void OnTimer(UINT_PTR nIDEvent) { Log("timer " + std::to_string(nIDEvent)); }
     afx_msg LRESULT OnPrivate(WPARAM wParam, LPARAM lParam) { return static_cast<LRESULT>(wParam) + lParam; }
-    afx_msg LRESULT OnProbe(WPARAM, LPARAM)
-    {
-        Log(::IsWindowVisible(m_hWnd) ? "probe" : "probe while hidden");
-        return 0;
-    }
+    afx_msg LRESULT OnProbe(WPARAM, LPARAM) { return Log(::IsWindowVisible(m_hWnd) ? "probe" : "probe while hidden"), 0; }
     afx_msg LRESULT OnRegistered(WPARAM wParam, LPARAM) { return 1000 + static_cast<LRESULT>(wParam); }
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam)
     {
@@ -53,16 +49,8 @@ protected:
         CDialog::OnSysCommand(nID, lParam);
     }
     afx_msg HCURSOR OnQueryDragIcon() { return m_hIcon; }
-    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo)
-    {
-        Log("help " + std::to_string(pHelpInfo->iCtrlId));
-        return TRUE;
-    }
-    afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM)
-    {
-        Log("power " + std::to_string(nPowerEvent));
-        return 77;
-    }
+    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo) { return Log("help " + std::to_string(pHelpInfo->iCtrlId)), TRUE; }
+    afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM) { return Log("power " + std::to_string(nPowerEvent)), 77; }
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
     {
         if (pDC->GetSafeHdc() == m_hProbeDC)  // not the painting's own requests
@@ -210,7 +198,7 @@ std::string Load(UINT nID, BOOL* pbLoaded = nullptr)
     return static_cast<LPCTSTR>(text);
 }
 
-TEST(CStringTest, LoadStringChoosesEachBlockInTheThreadLanguage)
+TEST(CStringTest, LoadStringChoosesEachBlockInTheThreadLanguageAndFormatHasNoLimit)
 {
     uitest::ThreadLanguage german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
     EXPECT_EQ("Hallo Gr\xFC\xDF" "e", Load(IDS_GREETING)) << "converted to the ANSI code page (1252)";
@@ -220,11 +208,8 @@ TEST(CStringTest, LoadStringChoosesEachBlockInTheThreadLanguage)
     EXPECT_EQ("Only English", Load(IDS_ENGLISH_BLOCK)) << "a block missing in German falls back";
     EXPECT_EQ("", Load(IDS_MISSING, &bLoaded));
     EXPECT_FALSE(bLoaded);
-}
 
-TEST(CStringTest, FormatHasNoLengthLimit)
-{
-    CString text;
+    CString text;  // Format has no length limit
     text.Format("[%s] %d", std::string(3000, 'x').c_str(), -12);
     EXPECT_EQ("[" + std::string(3000, 'x') + "] -12", static_cast<LPCTSTR>(text));
 }
