@@ -69,9 +69,7 @@ public:
     COLORREF At(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
     bool Column(int x, COLORREF color) const  // the whole item height in this colour
     {
-        for (int y = kItemRect.top; y < kItemRect.bottom; ++y)
-            if (At(x, y) != color) return false;
-        return true;
+        return Count(color, RECT{x, kItemRect.top, x + 1, kItemRect.bottom}) == kItemRect.bottom - kItemRect.top;
     }
     // First (step 1) or last (step -1) x in [x0, x1) whose item column is not all white; -1 if none.
     int Ink(int x0, int x1, int step = 1) const
