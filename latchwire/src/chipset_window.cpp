@@ -2,147 +2,156 @@
 
 #include "ec_hardware.h"
 #include "latchwire.h"
-#include "module_state.h"
 
 namespace latchwire {
-
-USHORT IndexBase;
-USHORT IndexHighPort;
-USHORT IndexLowPort;
-USHORT IndexDataPort;
-
 namespace {
-
-USHORT SavedDecodeBase;
-UCHAR SavedDecodeControl;
-
-enum class Chipset { None, First, Second };
 
 // Asked afresh by every routine: the first chipset's answer decides first.
 Chipset DetectChipset()
 {
     if (Chk_PCI_Dev_Manufacturer(LPC_BRIDGE_BUS, FIRST_CHIPSET_DEVICE, FIRST_CHIPSET_FUNCTION,
                                  FIRST_CHIPSET_VENDOR)) {
-        return Chipset::First;
+        return CHIPSET_FIRST;
     }
     if (Chk_PCI_Dev_Manufacturer(LPC_BRIDGE_BUS, SECOND_CHIPSET_DEVICE, SECOND_CHIPSET_FUNCTION,
                                  SECOND_CHIPSET_VENDOR)) {
-        return Chipset::Second;
+        return CHIPSET_SECOND;
     }
-    return Chipset::None;
+    return CHIPSET_NONE;
 }
 
-// Configuration accesses of the detected bridge, through a 32-bit variable
-// that is cleared before each read. Their results are not examined: a failed
-// access shows later as a window that does not open.
-ULONG ReadBridge(ULONG device, ULONG function, ULONG offset, ULONG length)
+ULONG BridgeDevice(Chipset chipset)
+{
+    return chipset == CHIPSET_FIRST ? FIRST_CHIPSET_DEVICE : SECOND_CHIPSET_DEVICE;
+}
+
+ULONG BridgeFunction(Chipset chipset)
+{
+    return chipset == CHIPSET_FIRST ? FIRST_CHIPSET_FUNCTION : SECOND_CHIPSET_FUNCTION;
+}
+
+ULONG DecodeBaseOffset(Chipset chipset)
+{
+    return chipset == CHIPSET_FIRST ? FIRST_CHIPSET_DECODE_BASE : SECOND_CHIPSET_DECODE_BASE;
+}
+
+// Configuration accesses of the bridge through a 32-bit variable that is
+// cleared before each read. A read reports whether it succeeded; a failed
+// access is traced by the export and shows later as a window that does not
+// open.
+bool ReadBridge(Chipset chipset, ULONG offset, ULONG length, ULONG* value)
+{
+    *value = 0;
+    return PCI_DeviceReceiveCOMM(1, LPC_BRIDGE_BUS, BridgeDevice(chipset), BridgeFunction(chipset), offset,
+                                 reinterpret_cast<UCHAR*>(value), length) != 0;
+}
+
+ULONG ReadBridgeValue(Chipset chipset, ULONG offset, ULONG length)
 {
     ULONG value = 0;
-    PCI_DeviceReceiveCOMM(1, LPC_BRIDGE_BUS, device, function, offset, reinterpret_cast<UCHAR*>(&value), length);
+    ReadBridge(chipset, offset, length, &value);
     return value;
 }
 
-void WriteBridge(ULONG device, ULONG function, ULONG offset, ULONG length, ULONG value)
+void WriteBridge(Chipset chipset, ULONG offset, ULONG length, ULONG value)
 {
-    PCI_DeviceWriteCOMM(1, LPC_BRIDGE_BUS, device, function, offset, reinterpret_cast<UCHAR*>(&value), length);
+    PCI_DeviceWriteCOMM(1, LPC_BRIDGE_BUS, BridgeDevice(chipset), BridgeFunction(chipset), offset,
+                        reinterpret_cast<UCHAR*>(&value), length);
 }
 
-ULONG ReadFirst(ULONG offset, ULONG length)
+IndexPorts PortsAt(USHORT base)
 {
-    return ReadBridge(FIRST_CHIPSET_DEVICE, FIRST_CHIPSET_FUNCTION, offset, length);
+    return IndexPorts{base, static_cast<USHORT>(base + 1), static_cast<USHORT>(base + 2),
+                      static_cast<USHORT>(base + 3)};
 }
 
-void WriteFirst(ULONG offset, ULONG length, ULONG value)
+FoundDecode ReadFoundDecode(Chipset chipset)
 {
-    WriteBridge(FIRST_CHIPSET_DEVICE, FIRST_CHIPSET_FUNCTION, offset, length, value);
+    FoundDecode found{};
+    ULONG value = 0;
+    found.baseSaved = ReadBridge(chipset, DecodeBaseOffset(chipset), 2, &value);
+    found.base = static_cast<USHORT>(value);
+    if (chipset == CHIPSET_FIRST) {
+        found.controlSaved = ReadBridge(chipset, FIRST_CHIPSET_DECODE_CTL, 1, &value);
+        found.control = static_cast<UCHAR>(value);
+    }
+    found.chipset = chipset;
+    return found;
 }
 
-ULONG ReadSecond(ULONG offset, ULONG length)
+void TraceWindowClosed(char (&text)[kTraceLineSize], ULONG base, ULONG control)
 {
-    return ReadBridge(SECOND_CHIPSET_DEVICE, SECOND_CHIPSET_FUNCTION, offset, length);
-}
-
-void WriteSecond(ULONG offset, ULONG length, ULONG value)
-{
-    WriteBridge(SECOND_CHIPSET_DEVICE, SECOND_CHIPSET_FUNCTION, offset, length, value);
-}
-
-void SetIndexPorts(USHORT base)
-{
-    IndexBase = base;
-    IndexHighPort = static_cast<USHORT>(base + 1);
-    IndexLowPort = static_cast<USHORT>(base + 2);
-    IndexDataPort = static_cast<USHORT>(base + 3);
-}
-
-void TraceWindowClosed(ULONG base, ULONG control)
-{
-    TraceFormat(TraceText, "DEC_Data:%x DEC_CtlData:%x \n\r", static_cast<unsigned>(base & 0xFFFF),
+    TraceFormat(text, "DEC_Data:%x DEC_CtlData:%x \n\r", static_cast<unsigned>(base & 0xFFFF),
                 static_cast<unsigned>(control));
     TraceLog("Please Re-Enable EC IO Index\n\r");
 }
 
 }  // namespace
 
-int Enable_EC_IndexMode()
+int ChipsetWindow::Enable_EC_IndexMode(FoundDecodeListener& listener)
 {
-    switch (DetectChipset()) {
-    case Chipset::First:
-        SetIndexPorts(FIRST_CHIPSET_INDEX_BASE);
-        SavedDecodeBase = static_cast<USHORT>(ReadFirst(FIRST_CHIPSET_DECODE_BASE, 2));
-        SavedDecodeControl = static_cast<UCHAR>(ReadFirst(FIRST_CHIPSET_DECODE_CTL, 1));
-        WriteFirst(FIRST_CHIPSET_DECODE_BASE, 2, FIRST_CHIPSET_INDEX_BASE);
-        WriteFirst(FIRST_CHIPSET_DECODE_CTL, 1, SavedDecodeControl | FIRST_CHIPSET_DECODE_BITS);
-        return 1;
-    case Chipset::Second:
-        SetIndexPorts(SECOND_CHIPSET_INDEX_BASE);
-        SavedDecodeBase = static_cast<USHORT>(ReadSecond(SECOND_CHIPSET_DECODE_BASE, 2));
-        WriteSecond(SECOND_CHIPSET_DECODE_BASE, 2, (IndexBase & 0xFFF0u) | 0x0001u);
-        return 1;
-    case Chipset::None:
-        break;
-    }
-    TraceLog("Enable_EC_IndexMode-->No support Chipset\n\r");
-    return 0;
-}
-
-int Chk_EC_IndexMode_Decode()
-{
-    switch (DetectChipset()) {
-    case Chipset::First: {
-        ULONG base = ReadFirst(FIRST_CHIPSET_DECODE_BASE, 2) & 0xFFFF;
-        ULONG control = ReadFirst(FIRST_CHIPSET_DECODE_CTL, 1) & FIRST_CHIPSET_DECODE_BITS;
-        if (base == IndexBase && control == FIRST_CHIPSET_DECODE_BITS) return 1;
-        TraceWindowClosed(base, control);
+    const Chipset chipset = DetectChipset();
+    if (chipset == CHIPSET_NONE) {
+        TraceLog("Enable_EC_IndexMode-->No support Chipset\n\r");
         return 0;
     }
-    case Chipset::Second: {
-        ULONG base = ReadSecond(SECOND_CHIPSET_DECODE_BASE, 2) & 0xFFFF;
+    ports_ = PortsAt(chipset == CHIPSET_FIRST ? FIRST_CHIPSET_INDEX_BASE : SECOND_CHIPSET_INDEX_BASE);
+    found_ = ReadFoundDecode(chipset);
+    listener.NoteFound(found_);
+    // A register that could not be read is left alone: opening it would
+    // leave a value behind that nothing can put back.
+    if (chipset == CHIPSET_FIRST) {
+        if (found_.baseSaved) WriteBridge(chipset, FIRST_CHIPSET_DECODE_BASE, 2, ports_.base);
+        if (found_.controlSaved) {
+            WriteBridge(chipset, FIRST_CHIPSET_DECODE_CTL, 1, found_.control | FIRST_CHIPSET_DECODE_BITS);
+        }
+    } else if (found_.baseSaved) {
+        WriteBridge(chipset, SECOND_CHIPSET_DECODE_BASE, 2, (ports_.base & 0xFFF0u) | 0x0001u);
+    }
+    return 1;
+}
+
+int ChipsetWindow::Chk_EC_IndexMode_Decode(char (&text)[kTraceLineSize]) const
+{
+    switch (DetectChipset()) {
+    case CHIPSET_FIRST: {
+        ULONG base = ReadBridgeValue(CHIPSET_FIRST, FIRST_CHIPSET_DECODE_BASE, 2) & 0xFFFF;
+        ULONG control = ReadBridgeValue(CHIPSET_FIRST, FIRST_CHIPSET_DECODE_CTL, 1) & FIRST_CHIPSET_DECODE_BITS;
+        if (base == ports_.base && control == FIRST_CHIPSET_DECODE_BITS) return 1;
+        TraceWindowClosed(text, base, control);
+        return 0;
+    }
+    case CHIPSET_SECOND: {
+        ULONG base = ReadBridgeValue(CHIPSET_SECOND, SECOND_CHIPSET_DECODE_BASE, 2) & 0xFFFF;
         if (base == SECOND_CHIPSET_OPEN_VALUE) return 1;
-        TraceWindowClosed(base, 0);  // this bridge has no control register
+        TraceWindowClosed(text, base, 0);  // this bridge has no control register
         return 0;
     }
-    case Chipset::None:
-        break;
+    default:
+        return 0;
     }
-    return 0;
 }
 
-int Disable_EC_IndexMode()
+int ChipsetWindow::Disable_EC_IndexMode() const
 {
-    switch (DetectChipset()) {
-    case Chipset::First:
-        WriteFirst(FIRST_CHIPSET_DECODE_BASE, 2, SavedDecodeBase);
-        WriteFirst(FIRST_CHIPSET_DECODE_CTL, 1, SavedDecodeControl);
-        return 1;
-    case Chipset::Second:
-        WriteSecond(SECOND_CHIPSET_DECODE_BASE, 2, SavedDecodeBase);
-        return 1;
-    case Chipset::None:
-        break;
+    const Chipset chipset = DetectChipset();
+    if (chipset == CHIPSET_NONE) {
+        TraceLog("Disable_EC_IndexMode-->No support Chipset\n\r");
+        return 0;
     }
-    TraceLog("Disable_EC_IndexMode-->No support Chipset\n\r");
-    return 0;
+    // Values read from one bridge are never written into another's.
+    if (chipset == found_.chipset) RestoreFoundDecode(found_);
+    return 1;
+}
+
+void RestoreFoundDecode(const FoundDecode& found)
+{
+    const Chipset chipset = static_cast<Chipset>(found.chipset);
+    if (chipset == CHIPSET_NONE) return;
+    if (found.baseSaved) WriteBridge(chipset, DecodeBaseOffset(chipset), 2, found.base);
+    if (chipset == CHIPSET_FIRST && found.controlSaved) {
+        WriteBridge(chipset, FIRST_CHIPSET_DECODE_CTL, 1, found.control);
+    }
 }
 
 }  // namespace latchwire

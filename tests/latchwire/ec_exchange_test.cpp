@@ -1,21 +1,18 @@
 // EC index-mode exchanges and the sticky-key commands on the virtual notebook,
-// on both chipsets: what reaches the EC, what is left behind, and every
-// failure chain traced byte for byte.
+// on both chipsets: every device request of an exchange in order, what
+// reaches the EC, what is left behind, and every failure chain traced byte
+// for byte, with its pauses counted.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <cstdio>
 
 #include "debug_output_capture.h"
 #include "driver_environment.h"
-#include "ec_hardware.h"
-#include "import_hook.h"
+#include "library_calls.h"
 #include "latchwire.h"
 
 using debugoutput::TraceCapture;
-using testsupport::ImportHook;
+using latchwiretest::LibraryCalls;
 using testsupport::VirtualNotebook;
 using Messages = std::vector<std::string>;
 
@@ -23,42 +20,61 @@ namespace {
 
 const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
 
-struct Command {
-    const char* name;
-    int (*call)();
-    UCHAR data;
-};
-
-const Command kCommands[] = {
-    {"Enable_StickyKey", Enable_StickyKey, STICKY_DATA_ON},
-    {"Disable_StickyKey", Disable_StickyKey, STICKY_DATA_OFF},
-    {"FnKeyDown", FnKeyDown, STICKY_DATA_FN_DOWN},
-    {"FnKeyUP", FnKeyUP, STICKY_DATA_FN_UP},
-};
-
-// The last n bytes the EC accepted, oldest first, as "C59"/"D60" words.
-std::vector<std::string> LastEcBytes(const VnSnapshot& s, uint32_t n)
+std::string Hex(const char* format, unsigned a, unsigned b = 0)
 {
-    uint32_t kept = s.ecLogCount < VN_EC_LOG_SIZE ? s.ecLogCount : VN_EC_LOG_SIZE;
-    std::vector<std::string> bytes;
-    for (uint32_t i = kept >= n ? kept - n : 0; i < kept; ++i) {
-        char word[8];
-        std::snprintf(word, sizeof word, "%c%02X", s.ecLog[i].isCommand ? 'C' : 'D', s.ecLog[i].value);
-        bytes.push_back(word);
-    }
-    return bytes;
-}
-
-std::string Hex2(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value);
+    char text[48];
+    std::snprintf(text, sizeof text, format, a, b);
     return text;
 }
 
-long long MillisecondsSince(std::chrono::steady_clock::time_point start)
+// The device requests of one sticky-key exchange when everything answers at once.
+Messages StickyExchangeRequests(uint32_t chipset, unsigned data)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    const bool first = chipset == VN_CHIPSET_FIRST;
+    const unsigned base = first ? 0xE02C : 0xFF2C;
+    const std::string bridge = first ? "1:0/14/3@" : "1:0/1F/0@";
+    Messages r;
+    auto detect = [&] {
+        r.push_back("CR 1:0/14/3@0x2");
+        if (!first) r.push_back("CR 1:0/1F/0@0x2");
+    };
+    auto index = [&](unsigned address) {
+        r.push_back(Hex("W1 %X=%X", base + 1, address >> 8));
+        r.push_back(Hex("W1 %X=%X", base + 2, address & 0xFF));
+    };
+    auto ecWrite = [&](unsigned address, unsigned value) { index(address), r.push_back(Hex("W1 %X=%X", base + 3, value)); };
+    auto ecRead = [&](unsigned address) { index(address), r.push_back(Hex("R1 %X", base + 3)); };
+    detect();
+    if (first) r.insert(r.end(), {bridge + "64x2", bridge + "48x1", bridge + "64x2=E02C", bridge + "48x1=A7"});
+    else r.insert(r.end(), {bridge + "84x2", bridge + "84x2=FF21"});
+    detect();
+    if (first) r.insert(r.end(), {bridge + "64x2", bridge + "48x1"});
+    else r.push_back(bridge + "84x2");
+    r.insert(r.end(), {Hex("R1 %X", base + 1), Hex("R1 %X", base + 2)});
+    ecRead(0xFBFC);
+    for (unsigned reg : {0xFBFDu, 0xFBFEu}) {
+        ecWrite(0xFBFC, 2), ecWrite(reg, reg == 0xFBFD ? 0x59 : data), ecWrite(0xFBFC, 1), ecRead(0xFBFC);
+    }
+    ecWrite(0xFBFC, 0), index(0xF432);
+    detect();
+    if (first) r.insert(r.end(), {bridge + "64x2=0", bridge + "48x1=A2"});
+    else r.push_back(bridge + "84x2=0");
+    for (std::string& text : r) {
+        if (text[0] == '1') text = (text.find('=') == std::string::npos ? "CR " : "CW ") + text;
+    }
+    return r;
+}
+
+// The last n bytes the EC accepted, oldest first, as "C59"/"D60" words.
+Messages LastEcBytes(uint32_t n)
+{
+    VnSnapshot s = VirtualNotebook::State();
+    uint32_t kept = s.ecLogCount < VN_EC_LOG_SIZE ? s.ecLogCount : VN_EC_LOG_SIZE;
+    Messages bytes;
+    for (uint32_t i = kept >= n ? kept - n : 0; i < kept; ++i) {
+        bytes.push_back(Hex(s.ecLog[i].isCommand ? "C%02X" : "D%02X", s.ecLog[i].value));
+    }
+    return bytes;
 }
 
 class EcExchange : public ::testing::TestWithParam<uint32_t> {
@@ -75,329 +91,206 @@ protected:
     {
         if (!VirtualNotebook::IsRunning()) VirtualNotebook::Start();
     }
-
-    // The window, the flag and the bridge are as the exchange found them.
-    void ExpectLeftAsFound()
+    bool First() const { return GetParam() == VN_CHIPSET_FIRST; }
+    // The flag, the bridge and the window are as the exchange found them.
+    void ExpectLeftAsFound(const std::string& what)
     {
         VnSnapshot after = VirtualNotebook::State();
-        EXPECT_EQ(FLAG_FREE, after.ecFlag);
-        EXPECT_EQ(EC_DEFAULT_ADDR, after.indexAddress);
-        EXPECT_EQ(before_.decodeBase, after.decodeBase);
-        EXPECT_EQ(before_.decodeControl, after.decodeControl);
-        EXPECT_EQ(0u, after.decodeOpen);
-        EXPECT_EQ(0u, after.exchangeActive);
+        EXPECT_EQ(FLAG_FREE, after.ecFlag) << what;
+        EXPECT_EQ(before_.decodeBase, after.decodeBase) << what;
+        EXPECT_EQ(before_.decodeControl, after.decodeControl) << what;
+        EXPECT_EQ(0u, after.decodeOpen) << what;
+        EXPECT_EQ(0u, after.exchangeActive) << what;
+        EXPECT_EQ(0u, after.violationNoReady + after.violationOverlap + after.violationInterleave) << what;
     }
-
-    void ExpectNoViolations()
-    {
-        VnSnapshot s = VirtualNotebook::State();
-        EXPECT_EQ(0u, s.violationNoReady);
-        EXPECT_EQ(0u, s.violationOverlap);
-        EXPECT_EQ(0u, s.violationInterleave);
-    }
-
     VnSnapshot before_{};
     TraceCapture trace;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothChipsets, EcExchange, ::testing::Values(VN_CHIPSET_FIRST, VN_CHIPSET_SECOND),
                          [](const ::testing::TestParamInfo<uint32_t>& info) {
-                             return info.param == VN_CHIPSET_FIRST ? std::string("First") : std::string("Second");
+                             return std::string(info.param == VN_CHIPSET_FIRST ? "First" : "Second");
                          });
 
-TEST_P(EcExchange, EachCommandReachesTheEcAsStickyCommandAndOneDataByte)
+TEST_P(EcExchange, EachCommandIsOneExchangeOfTheseRequestsInThisOrder)
 {
-    for (const Command& c : kCommands) {
+    struct Command {
+        const char* name;
+        int (*call)();
+        unsigned data, stickyAfter, fnAfter;
+    } const commands[] = {{"Enable_StickyKey", Enable_StickyKey, 0x60, 1, 0}, {"FnKeyDown", FnKeyDown, 0x62, 1, 1},
+                          {"FnKeyUP", FnKeyUP, 0x63, 1, 0}, {"FnKeyUP", FnKeyUP, 0x63, 1, 0},
+                          {"Disable_StickyKey", Disable_StickyKey, 0x61, 0, 0}};
+    for (const Command& c : commands) {
+        LibraryCalls calls;
         trace.Clear();
         EXPECT_EQ(1, c.call()) << c.name;
-        VnSnapshot s = VirtualNotebook::State();
-        EXPECT_EQ((std::vector<std::string>{"C59", "D" + Hex2(c.data)}), LastEcBytes(s, 2)) << c.name;
+        EXPECT_EQ(StickyExchangeRequests(GetParam(), c.data), calls.Get().RequestTexts()) << c.name;
+        EXPECT_TRUE(calls.Get().sleeps.empty());
         EXPECT_EQ((Messages{std::string("Call function -->") + c.name + "\n\r",
                             std::string(c.name) + " process completed\n\n\r"}),
                   trace.Messages());
-        ExpectLeftAsFound();
+        EXPECT_EQ((Messages{"C59", Hex("D%02X", c.data)}), LastEcBytes(2)) << c.name;
+        VnSnapshot s = VirtualNotebook::State();
+        EXPECT_EQ(c.stickyAfter, s.stickyMode) << c.name;
+        EXPECT_EQ(c.fnAfter, s.fnDown) << c.name;
+        ExpectLeftAsFound(c.name);
     }
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(8u, s.ecLogCount) << "no other byte reached the command or data register";
-    ExpectNoViolations();
+    EXPECT_EQ(10u, VirtualNotebook::State().ecLogCount) << "no other byte reached the EC";
 }
 
-TEST_P(EcExchange, TheEcKeepsTheStateTheCommandsSet)
+TEST_P(EcExchange, ReceiveStoresOnlyTheBytesReceived)
 {
-    ASSERT_EQ(1, Enable_StickyKey());
+    UCHAR data[2] = {0x60, 0x60};
+    UCHAR received[3] = {0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(1, EC_IndexMode_WriteCOMM(0x40, -3, data));
+    EXPECT_EQ(1, EC_IndexMode_ReceiveCOMM(0x41, 0, data, -5, received));
+    EXPECT_EQ((Messages{"C40", "C41"}), LastEcBytes(2)) << "counts of 0 or less send no data bytes";
     ASSERT_EQ(1, FnKeyDown());
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(1u, s.stickyMode);
-    EXPECT_EQ(1u, s.fnDown);
-    ASSERT_EQ(1, FnKeyUP());
-    ASSERT_EQ(1, FnKeyUP()) << "sent like any other call, without an earlier FnKeyDown";
-    ASSERT_EQ(1, Disable_StickyKey());
-    ASSERT_EQ(1, Disable_StickyKey());
-    s = VirtualNotebook::State();
-    EXPECT_EQ(0u, s.stickyMode);
-    EXPECT_EQ(0u, s.fnDown);
-    EXPECT_EQ(12u, s.ecLogCount);
-}
-
-TEST_P(EcExchange, ReceiveGetsTheBytesTheEcAnswers)
-{
-    ASSERT_EQ(1, Enable_StickyKey());
-    UCHAR received[4] = {0xEE, 0xEE, 0xEE, 0xEE};
     EXPECT_EQ(1, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, received));
-    EXPECT_EQ(1, received[0]) << "sticky mode on";
-    EXPECT_EQ(0, received[1]) << "Fn up";
-    EXPECT_EQ(0xEE, received[2]);
-    ExpectLeftAsFound();
-}
-
-TEST_P(EcExchange, ZeroOrNegativeCountsSendOnlyTheCommand)
-{
-    UCHAR data[2] = {STICKY_DATA_ON, STICKY_DATA_ON};
-    UCHAR received[2] = {0xEE, 0xEE};
-    EXPECT_EQ(1, EC_IndexMode_WriteCOMM(0x40, 0, data));
-    EXPECT_EQ(1, EC_IndexMode_WriteCOMM(0x41, -3, data));
-    EXPECT_EQ(1, EC_IndexMode_ReceiveCOMM(0x42, -1, data, 0, received));
-    EXPECT_EQ(1, EC_IndexMode_ReceiveCOMM(0x43, 0, data, -5, received));
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ((std::vector<std::string>{"C40", "C41", "C42", "C43"}), LastEcBytes(s, 4));
-    EXPECT_EQ(4u, s.ecLogCount);
-    EXPECT_EQ(0xEE, received[0]);
-    EXPECT_EQ(0xEE, received[1]);
-    EXPECT_TRUE(trace.Lines().empty());
-}
-
-TEST_P(EcExchange, EcSilentAtTheCommandByte)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
-    EXPECT_EQ(0, FnKeyDown());
-    EXPECT_EQ((Messages{"Call function -->FnKeyDown\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r",
-                        "Set EC CMD(59) fail\n\r", "FnKeyDown Fail\n\r"}),
-              trace.Messages());
-    ExpectLeftAsFound();
-}
-
-TEST_P(EcExchange, EcSilentAtTheThirdDataByte)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 3));
-    UCHAR data[4] = {0x31, 0x32, 0x33, 0x34};
-    EXPECT_EQ(0, EC_IndexMode_WriteCOMM(0x40, 4, data));
-    EXPECT_EQ((Messages{"Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC Data :Index( 3 ) Data:33( 3 ) fail\n\r"}),
-              trace.Messages());
-    EXPECT_EQ((std::vector<std::string>{"C40", "D31", "D32"}), LastEcBytes(VirtualNotebook::State(), 3));
-    ExpectLeftAsFound();
-}
-
-TEST_P(EcExchange, ReceiveFailingInTheMiddleKeepsTheBytesAlreadyReceived)
-{
-    ASSERT_EQ(1, Enable_StickyKey());
-    ASSERT_EQ(1, FnKeyDown());
-    // The command byte and the first byte's acknowledgement are answered, the second's is not.
+    EXPECT_EQ((std::vector<UCHAR>{0, 1, 0xEE}), std::vector<UCHAR>(received, received + 3));
+    // The command and the first byte's acknowledgement are answered, the second's is not.
     ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 2));
+    received[0] = received[1] = 0xEE;
     trace.Clear();
-    UCHAR received[2] = {0xEE, 0xEE};
     EXPECT_EQ(0, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, received));
     EXPECT_EQ((Messages{"Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Get EC Data :Index( 2 ) Data:1( \x01 )\n\r"}),
               trace.Messages());
-    EXPECT_EQ(1, received[0]);
-    EXPECT_EQ(0xEE, received[1]) << "the failed byte is not stored";
-    ExpectLeftAsFound();
+    EXPECT_EQ((std::vector<UCHAR>{0, 0xEE}), std::vector<UCHAR>(received, received + 2));
+    ExpectLeftAsFound("failed receive");
 }
 
-TEST_P(EcExchange, ZeroDataByteDoesNotCutTheTraceLine)
+TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
 {
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 1));
-    UCHAR data[1] = {0x00};
-    EXPECT_EQ(0, EC_IndexMode_WriteCOMM(0x40, 1, data));
-    EXPECT_EQ((Messages{"Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC Data :Index( 1 ) Data:0( . ) fail\n\r"}),
-              trace.Messages());
-}
-
-TEST_P(EcExchange, BusyWindowFailsAfterTenChecksAndStillCleansUp)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_INDEX_STUCK_ADDR, 0x1234));
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(0, Enable_StickyKey());
-    long long elapsed = MillisecondsSince(start);
-    EXPECT_EQ((Messages{"Call function -->Enable_StickyKey\n\r", "Default Addr error(1234)\n\r",
-                        "Enable_StickyKey Fail\n\r"}),
-              trace.Messages());
-    EXPECT_GE(elapsed, 1000) << "ten checks, 100 ms apart";
-    EXPECT_LT(elapsed, 3000);
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(FLAG_FREE, s.ecFlag);
-    EXPECT_EQ(0u, s.ecLogCount);
-    EXPECT_EQ(before_.decodeBase, s.decodeBase);
-
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_INDEX_STUCK_ADDR, 0));
-    EXPECT_EQ(1, Enable_StickyKey()) << "the next exchange finds the window idle";
-}
-
-TEST_P(EcExchange, WindowThatDoesNotOpenIsReportedPausedAndContinued)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_DECODE_STUCK, 1));
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(0, Enable_StickyKey());
-    long long elapsed = MillisecondsSince(start);
-    // Closed, the EC's ports read all-ones: the idle check sees 0xFFFF. The
-    // decode registers keep their power-on values (base 0, control bits clear).
-    const std::string decode = "DEC_Data:0 DEC_CtlData:0 \n\r";
-    EXPECT_EQ((Messages{"Call function -->Enable_StickyKey\n\r", decode, "Please Re-Enable EC IO Index\n\r",
-                        "Default Addr error(ffff)\n\r", decode, "Please Re-Enable EC IO Index\n\r",
-                        "Enable_StickyKey Fail\n\r"}),
-              trace.Messages());
-    EXPECT_GE(elapsed, 50 + 1000 + 50);
-    EXPECT_EQ(before_.decodeBase, VirtualNotebook::State().decodeBase);
-}
-
-TEST_P(EcExchange, UnsupportedMachineGetsTwoLinesAndNoConfigurationWrite)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, VN_CHIPSET_NONE));
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CLEAR_LOG, 0));
-    UCHAR data = STICKY_DATA_ON;
-    EXPECT_EQ(0, EC_IndexMode_WriteCOMM(STICKY_CMD, 1, &data));
-    EXPECT_EQ((Messages{"Enable_EC_IndexMode-->No support Chipset\n\r",
-                        "(EC_IndexMode_WriteCOMM) Enable_EC_IndexMode fail! \n\r"}),
-              trace.Messages());
-    trace.Clear();
-    UCHAR received = 0xEE;
-    EXPECT_EQ(0, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 1, &received));
-    EXPECT_EQ((Messages{"Enable_EC_IndexMode-->No support Chipset\n\r",
-                        "(EC_IndexMode_ReceiveCOMM) Enable_EC_IndexMode fail! \n\r"}),
-              trace.Messages());
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(0u, s.configWrites);
-    EXPECT_EQ(0u, s.ecLogCount);
-    EXPECT_EQ(0xEE, received);
-}
-
-// DeviceIoControl stand-in that fails one chosen call of the library's.
-int g_deviceCalls = 0;
-int g_failingCall = -1;
-BOOL WINAPI CountingDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                                    LPDWORD returned, LPOVERLAPPED overlapped)
-{
-    if (++g_deviceCalls == g_failingCall) return FALSE;
-    return DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
-}
-
-class DeviceCallCounter {
-public:
-    explicit DeviceCallCounter(int failingCall)
-        : hook_(GetModuleHandleA("Latchwire.dll"), "kernel32.dll", "DeviceIoControl",
-                reinterpret_cast<void*>(CountingDeviceIoControl))
-    {
-        g_deviceCalls = 0;
-        g_failingCall = failingCall;
+    UCHAR bytes[4] = {0x31, 0x32, 0x33, 0x34};
+    UCHAR zero = 0;
+    const std::string decode = "DEC_Data:0 DEC_CtlData:0 \n\r", reEnable = "Please Re-Enable EC IO Index\n\r";
+    struct Row {
+        const char* what;
+        uint32_t key, value;
+        std::function<int()> call;
+        Messages trace;
+        std::vector<DWORD> sleeps;
+    } const rows[] = {
+        {"EC silent at the command", VN_CFG_EC_ANSWER_BUDGET, 0, FnKeyDown,
+         {"Call function -->FnKeyDown\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC CMD(59) fail\n\r",
+          "FnKeyDown Fail\n\r"}, {}},
+        {"EC silent at the third byte", VN_CFG_EC_ANSWER_BUDGET, 3, [&] { return EC_IndexMode_WriteCOMM(0x40, 4, bytes); },
+         {"Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC Data :Index( 3 ) Data:33( 3 ) fail\n\r"}, {}},
+        {"zero data byte", VN_CFG_EC_ANSWER_BUDGET, 1, [&] { return EC_IndexMode_WriteCOMM(0x40, 1, &zero); },
+         {"Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC Data :Index( 1 ) Data:0( . ) fail\n\r"}, {}},
+        {"EC answering after all 1280 polls", VN_CFG_EC_ANSWER_POLLS, 1280, FnKeyUP,
+         {"Call function -->FnKeyUP\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC CMD(59) fail\n\r",
+          "FnKeyUP Fail\n\r"}, {}},
+        {"busy window", VN_CFG_INDEX_STUCK_ADDR, 0x1234, Enable_StickyKey,
+         {"Call function -->Enable_StickyKey\n\r", "Default Addr error(1234)\n\r", "Enable_StickyKey Fail\n\r"},
+         std::vector<DWORD>(10, 100)},
+        // Closed, the EC's ports read all-ones: the idle check sees 0xFFFF.
+        {"window that does not open", VN_CFG_DECODE_STUCK, 1, Enable_StickyKey,
+         {"Call function -->Enable_StickyKey\n\r", decode, reEnable, "Default Addr error(ffff)\n\r", decode, reEnable,
+          "Enable_StickyKey Fail\n\r"}, {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50}},
+        {"failing index port", VN_CFG_FAIL_PORT, (First() ? 0xE02Cu : 0xFF2Cu) + 2, Enable_StickyKey,
+         {"Call function -->Enable_StickyKey\n\r", "IO_Port_Read_UCHAR-->DeviceIoControl Fail!\n\r",
+          "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r", "Clear index mode to free status fail! \n\r",
+          "Enable_StickyKey Fail\n\r"}, {}},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        ASSERT_TRUE(VirtualNotebook::Configure(row.key, row.value));
+        LibraryCalls calls;
+        trace.Clear();
+        EXPECT_EQ(0, row.call()) << row.what;
+        EXPECT_EQ(row.trace, trace.Messages()) << row.what;
+        EXPECT_EQ(row.sleeps, calls.Get().sleeps) << row.what;
+        ExpectLeftAsFound(row.what);
     }
-    int Calls() const { return g_deviceCalls; }
-
-private:
-    ImportHook hook_;
-};
+    ASSERT_TRUE(VirtualNotebook::Reset());
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1279));
+    EXPECT_EQ(1, FnKeyDown()) << "answered at the 1280th poll";
+}
 
 TEST_P(EcExchange, CleanUpFailuresAreTracedWithoutChangingTheResult)
 {
-    int total = 0;
-    {
-        DeviceCallCounter counter(-1);
-        ASSERT_EQ(1, FnKeyDown());
-        total = counter.Calls();
-    }
-    // The exchange ends: flag := 0 (three port writes), index high, index low,
-    // then the bridge restore: detection reads and the register writes.
-    const int restoreCalls = GetParam() == VN_CHIPSET_FIRST ? 1 + 2 : 2 + 1;
-    const int indexHighRestore = total - restoreCalls - 1;
-    const int flagFreeFirstWrite = indexHighRestore - 3;
-
-    trace.Clear();
-    {
-        DeviceCallCounter counter(flagFreeFirstWrite);
+    // 24 index-port writes precede the clean-up: flag := 0 is the 25th, the index high port the 28th.
+    for (int nth : {25, 28}) {
+        LibraryCalls calls;
+        calls.FailRequest(IOCTL_WRITE_PORT_UCHAR, nth);
+        trace.Clear();
         EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ((Messages{"Call function -->FnKeyDown\n\r", "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r",
+                            nth == 25 ? "Clear index mode to free status fail! \n\r"
+                                      : "Restore EC Default Flash Address fail! \n\r",
+                            "FnKeyDown process completed\n\n\r"}),
+                  trace.Messages());
+        EXPECT_EQ(before_.decodeBase, VirtualNotebook::State().decodeBase) << "the bridge is restored all the same";
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
     }
-    EXPECT_EQ((Messages{"Call function -->FnKeyDown\n\r", "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r",
-                        "Clear index mode to free status fail! \n\r", "FnKeyDown process completed\n\n\r"}),
-              trace.Messages());
+}
 
-    ASSERT_TRUE(VirtualNotebook::Reset());
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
-    trace.Clear();
-    {
-        DeviceCallCounter counter(indexHighRestore);
-        EXPECT_EQ(1, FnKeyUP());
+TEST_P(EcExchange, DecodeRegisterWhoseSaveReadFailsIsNeverWritten)
+{
+    // The bridges' configuration reads of an exchange: detection, then the saves.
+    struct Row {
+        int nthRead;
+        const char* unsavedRegister;
+    };
+    const std::vector<Row> rows = First() ? std::vector<Row>{{2, "@64x2"}, {3, "@48x1"}} : std::vector<Row>{{3, "@84x2"}};
+    for (const Row& row : rows) {
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        USHORT found = 0x0C01;
+        ASSERT_EQ(1, PCI_DeviceWriteCOMM(1, 0, First() ? 0x14 : 0x1F, First() ? 3 : 0, First() ? 0x64 : 0x84,
+                                         reinterpret_cast<UCHAR*>(&found), 2));
+        before_ = VirtualNotebook::State();
+        LibraryCalls calls;
+        calls.FailRequest(IOCTL_PCI_CONFIG_READ, row.nthRead);
+        trace.Clear();
+        EXPECT_EQ(0, FnKeyDown()) << "the window cannot open without the register: no success is reported";
+        EXPECT_EQ("PCI_DeviceReceiveCOMM-->DeviceIoControl Fail!\n\r", trace.Messages().at(1));
+        for (const std::string& request : calls.Get().RequestTexts()) {
+            EXPECT_EQ(std::string::npos, request.find(std::string(row.unsavedRegister) + "=")) << request;
+        }
+        ExpectLeftAsFound(row.unsavedRegister);
+        EXPECT_EQ(0x0C01u, VirtualNotebook::State().decodeBase);
     }
-    EXPECT_EQ((Messages{"Call function -->FnKeyUP\n\r", "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r",
-                        "Restore EC Default Flash Address fail! \n\r", "FnKeyUP process completed\n\n\r"}),
-              trace.Messages());
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(FLAG_FREE, s.ecFlag) << "the flag was set free before the failure";
-    EXPECT_EQ(before_.decodeBase, s.decodeBase) << "the bridge is restored all the same";
 }
 
-TEST(EcExchangeFirstChipset, ControlRegisterKeepsItsOtherBits)
+TEST(EcExchangeElsewhere, UnsupportedMachineGetsTwoLinesAndNoConfigurationWrite)
 {
     ASSERT_TRUE(VirtualNotebook::Reset());
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, VN_CHIPSET_FIRST));
-    const uint32_t found = VirtualNotebook::State().decodeControl;
-    ASSERT_NE(0u, found & ~FIRST_CHIPSET_DECODE_BITS) << "power-on value with other bits set";
-    ASSERT_EQ(0u, found & FIRST_CHIPSET_DECODE_BITS);
-    ASSERT_EQ(1, FnKeyDown());
-    EXPECT_EQ(found, VirtualNotebook::State().decodeControl) << "the whole byte found is written back";
-}
-
-TEST(EcExchangeLimits, EcAnsweringAtTheLastOfTheFlagPollsStillCounts)
-{
-    ASSERT_TRUE(VirtualNotebook::Reset());
-    // The EC shows its answer on the read after this many polls.
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1279));
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, VN_CHIPSET_NONE));
     TraceCapture trace;
-    EXPECT_EQ(1, FnKeyDown()) << "answered at the 1280th read";
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1280));
-    trace.Clear();
-    EXPECT_EQ(0, FnKeyUP()) << "1280 reads are the limit";
-    EXPECT_EQ((Messages{"Call function -->FnKeyUP\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r",
-                        "Set EC CMD(59) fail\n\r", "FnKeyUP Fail\n\r"}),
+    UCHAR data = STICKY_DATA_ON, received = 0xEE;
+    EXPECT_EQ(0, EC_IndexMode_WriteCOMM(STICKY_CMD, 1, &data));
+    EXPECT_EQ(0, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 1, &received));
+    EXPECT_EQ((Messages{"Enable_EC_IndexMode-->No support Chipset\n\r",
+                        "(EC_IndexMode_WriteCOMM) Enable_EC_IndexMode fail! \n\r",
+                        "Enable_EC_IndexMode-->No support Chipset\n\r",
+                        "(EC_IndexMode_ReceiveCOMM) Enable_EC_IndexMode fail! \n\r"}),
               trace.Messages());
+    EXPECT_EQ(0u, VirtualNotebook::State().configWrites);
+    EXPECT_EQ(0xEE, received);
 }
 
-TEST(EcExchangeLimits, FailingIndexPortFailsTheExchangeAndItsCleanUp)
-{
-    ASSERT_TRUE(VirtualNotebook::Reset());
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_FAIL_PORT, SECOND_CHIPSET_INDEX_BASE + 2));
-    TraceCapture trace;
-    EXPECT_EQ(0, Enable_StickyKey());
-    EXPECT_EQ((Messages{"Call function -->Enable_StickyKey\n\r",
-                        "IO_Port_Read_UCHAR-->DeviceIoControl Fail!\n\r",  // idle check, index low port
-                        "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r", "Clear index mode to free status fail! \n\r",
-                        "Enable_StickyKey Fail\n\r"}),
-              trace.Messages());
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(0u, s.ecLogCount);
-    EXPECT_EQ(0u, s.decodeBase) << "the bridge is restored";
-}
-
-TEST(EcExchangeWithoutDriver, EveryStepFailsUpTheChainOnTheFirstChipsetPath)
+TEST(EcExchangeElsewhere, WithoutDriverEveryStepFailsUpTheChainAndNothingIsWritten)
 {
     ASSERT_TRUE(VirtualNotebook::Stop());
     TraceCapture trace;
     EXPECT_EQ(0, Enable_StickyKey());
     const std::string pciRead = "PCI_DeviceReceiveCOMM-->Open the device driver file Fail!\n\r";
-    const std::string pciWrite = "PCI_DeviceWriteCOMM-->Open the device driver file Fail!\n\r";
-    const std::string portRead = "IO_Port_Read_UCHAR-->Open the device driver file Fail!\n\r";
-    const std::string portWrite = "IO_Port_Write_UCHAR-->Open the device driver file Fail!\n\r";
-    // Detection falls back to the first chipset when its bridge cannot be read.
-    const Messages expected{
-        "Call function -->Enable_StickyKey\n\r",
-        pciRead, pciRead, pciRead, pciWrite, pciWrite,     // enable: detect, save two registers, open
-        pciRead, pciRead, pciRead,                         // check: detect, read both registers
-        "DEC_Data:0 DEC_CtlData:0 \n\r", "Please Re-Enable EC IO Index\n\r",
-        portRead,                                          // idle check: index high port
-        pciRead, pciRead, pciRead,                         // check again after the failed command
-        "DEC_Data:0 DEC_CtlData:0 \n\r", "Please Re-Enable EC IO Index\n\r",
-        portWrite, "Clear index mode to free status fail! \n\r",
-        pciRead, pciWrite, pciWrite,                       // restore: detect, two registers
-        "Enable_StickyKey Fail\n\r",
-    };
-    EXPECT_EQ(expected, trace.Messages());
+    const std::string decode = "DEC_Data:0 DEC_CtlData:0 \n\r", reEnable = "Please Re-Enable EC IO Index\n\r";
+    // Detection falls back to the first chipset when its bridge cannot be read;
+    // registers that could not be read are neither opened nor restored.
+    EXPECT_EQ((Messages{"Call function -->Enable_StickyKey\n\r", pciRead, pciRead, pciRead,  // detect, two saves
+                        pciRead, pciRead, pciRead, decode, reEnable,                          // decode check
+                        "IO_Port_Read_UCHAR-->Open the device driver file Fail!\n\r",         // idle check
+                        pciRead, pciRead, pciRead, decode, reEnable,                          // check again
+                        "IO_Port_Write_UCHAR-->Open the device driver file Fail!\n\r",
+                        "Clear index mode to free status fail! \n\r", pciRead,               // restore: detect
+                        "Enable_StickyKey Fail\n\r"}),
+              trace.Messages());
     ASSERT_TRUE(VirtualNotebook::Start());
 }
 

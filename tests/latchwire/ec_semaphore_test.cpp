@@ -1,17 +1,18 @@
-// The named semaphore orders EC exchanges across processes; a slow holder
-// delays an exchange by the wait limit only; an exchange leaves no handle.
+// The named semaphore that orders EC exchanges: its name, counts and wait
+// limit; exchanges from several threads and processes; an exchange whose
+// process was killed inside it. Waits are observed, not timed.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <thread>
 
 #include "driver_environment.h"
-#include "ec_hardware.h"
 #include "handle_count.h"
 #include "keyhaven_process.h"
 #include "latchwire.h"
+#include "library_calls.h"
 
+using latchwiretest::LibraryCalls;
 using testsupport::VirtualNotebook;
 
 namespace {
@@ -22,20 +23,51 @@ constexpr char kSemaphoreName[] = "Quorin Utility Semaphore Object";
 
 PROCESS_INFORMATION StartWorker(int exchanges)
 {
-    std::string command = "\"" + keyhavenremote::ProgramFolder() + "ec_exchange_worker.exe" + "\" " + std::to_string(exchanges);
+    std::string command = "\"" + keyhavenremote::ProgramFolder() + "ec_exchange_worker.exe\" " + std::to_string(exchanges);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
+    EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     return process;
 }
 
-long long MillisecondsOf(int (*call)())
+DWORD FinishWorker(PROCESS_INFORMATION& worker)
 {
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(1, call());
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    DWORD failures = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.hProcess, 120000));
+    GetExitCodeProcess(worker.hProcess, &failures);
+    CloseHandle(worker.hThread);
+    CloseHandle(worker.hProcess);
+    return failures;
+}
+
+// Results of the library's semaphore waits, e.g. {WAIT_OBJECT_0, WAIT_TIMEOUT}; each must be a 600 ms wait.
+std::vector<DWORD> WaitResults(const LibraryCalls& calls)
+{
+    std::vector<DWORD> results;
+    for (const std::pair<DWORD, DWORD>& w : calls.Get().waits) {
+        EXPECT_EQ(600u, w.first);
+        results.push_back(w.second);
+    }
+    return results;
+}
+
+bool SemaphoreIsFree()
+{
+    HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    bool free = WaitForSingleObject(semaphore, 0) == WAIT_OBJECT_0;
+    if (free) ReleaseSemaphore(semaphore, 1, nullptr);
+    CloseHandle(semaphore);
+    return free;
+}
+
+void ExpectEcIdleAndUnharmed()
+{
+    VnSnapshot s = VirtualNotebook::State();
+    EXPECT_EQ(0u, s.violationInterleave + s.violationOverlap + s.violationNoReady);
+    EXPECT_EQ(FLAG_FREE, s.ecFlag);
+    EXPECT_EQ(EC_DEFAULT_ADDR, s.indexAddress);
+    EXPECT_EQ(0u, s.decodeOpen);
 }
 
 class EcSemaphore : public ::testing::Test {
@@ -43,55 +75,97 @@ protected:
     void SetUp() override { ASSERT_TRUE(VirtualNotebook::Reset()); }
 };
 
-TEST_F(EcSemaphore, ConcurrentProcessesNeverInterleaveOnTheEc)
-{
-    constexpr int kWorkers = 4;
-    constexpr int kExchanges = 40;
-    std::vector<PROCESS_INFORMATION> workers;
-    for (int i = 0; i < kWorkers; ++i) workers.push_back(StartWorker(kExchanges));
-    for (PROCESS_INFORMATION& w : workers) {
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(w.hProcess, 120000));
-        DWORD failures = 1;
-        GetExitCodeProcess(w.hProcess, &failures);
-        EXPECT_EQ(0u, failures);
-        CloseHandle(w.hThread);
-        CloseHandle(w.hProcess);
-    }
-    VnSnapshot s = VirtualNotebook::State();
-    EXPECT_EQ(static_cast<uint32_t>(kWorkers * kExchanges * 2), s.ecLogCount);
-    EXPECT_EQ(0u, s.violationInterleave);
-    EXPECT_EQ(0u, s.violationOverlap);
-    EXPECT_EQ(0u, s.violationNoReady);
-    EXPECT_EQ(FLAG_FREE, s.ecFlag);
-    EXPECT_EQ(EC_DEFAULT_ADDR, s.indexAddress);
-}
-
-TEST_F(EcSemaphore, SlowHolderDelaysTheExchangeByTheWaitLimitAndItsReleaseDoesNothing)
+TEST_F(EcSemaphore, EachExchangeOpensWaitsSixHundredMsAndGivesBackOnlyWhatItHeld)
 {
     HANDLE holder = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
-    ASSERT_NE(nullptr, holder);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder, 0));
-
-    long long delayed = MillisecondsOf(FnKeyDown);
-    EXPECT_GE(delayed, 600);
-    EXPECT_LT(delayed, 600 + 400);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(holder, 0)) << "the exchange released what it never held";
-
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(1, FnKeyDown()) << "after the wait runs out, the exchange goes on without the semaphore";
+        EXPECT_EQ(std::vector<std::string>{"Quorin Utility Semaphore Object 1/1"}, calls.Get().semaphores);
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls));
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(holder, 0)) << "it released what it never held";
     ASSERT_TRUE(ReleaseSemaphore(holder, 1, nullptr));
-    EXPECT_LT(MillisecondsOf(FnKeyUP), 300) << "free again, no wait";
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder, 0)) << "the exchange gave the semaphore back";
-    ReleaseSemaphore(holder, 1, nullptr);
     CloseHandle(holder);
-    EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
+    LibraryCalls calls;
+    EXPECT_EQ(1, FnKeyUP());
+    EXPECT_EQ(std::vector<DWORD>{WAIT_OBJECT_0}, WaitResults(calls));
+    EXPECT_TRUE(SemaphoreIsFree()) << "the exchange gave the semaphore back";
+}
+
+TEST_F(EcSemaphore, ThreadsAndProcessesTogetherNeverWaitOutTheLimitNorInterleave)
+{
+    constexpr int kExchanges = 100;
+    PROCESS_INFORMATION workers[2] = {StartWorker(30), StartWorker(30)};
+    int failures[2] = {0, 0};
+    {
+        LibraryCalls calls;
+        std::thread threads[2];
+        for (int t = 0; t < 2; ++t) {
+            threads[t] = std::thread([&failures, t] {
+                for (int i = 0; i < kExchanges; ++i) failures[t] += (i % 2 ? FnKeyUP() : FnKeyDown()) ? 0 : 1;
+            });
+        }
+        for (std::thread& t : threads) t.join();
+        std::vector<DWORD> results = WaitResults(calls);
+        EXPECT_EQ(static_cast<size_t>(2 * kExchanges), results.size());
+        EXPECT_EQ(std::count(results.begin(), results.end(), WAIT_OBJECT_0), static_cast<long>(results.size()));
+    }
+    EXPECT_EQ(0, failures[0] + failures[1]);
+    for (PROCESS_INFORMATION& w : workers) EXPECT_EQ(0u, FinishWorker(w));
+    EXPECT_EQ(static_cast<uint32_t>(2 * (2 * kExchanges + 2 * 30)), VirtualNotebook::State().ecLogCount);
+    ExpectEcIdleAndUnharmed();
+    EXPECT_TRUE(SemaphoreIsFree()) << "the next exchange of any process starts at once";
 }
 
 TEST_F(EcSemaphore, ExchangesLeaveNoHandleBehind)
 {
     for (int i = 0; i < 10; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
     const unsigned long afterTen = testsupport::CountOpenHandles();
-    ASSERT_GT(afterTen, 0u);
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
     EXPECT_EQ(afterTen, testsupport::CountOpenHandles());
 }
+
+// A worker killed while it waits for the EC inside an exchange: the window
+// open, the handshake posted, its semaphore count taken.
+class KilledInsideAnExchange : public EcSemaphore, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KilledInsideAnExchange, NextExchangeRestoresTheBridgeAsFoundAndFreesTheSemaphore)
+{
+    const bool anotherProgramKeepsTheSemaphore = GetParam();
+    ASSERT_EQ(1, FnKeyUP()) << "this process takes part in exchanges before the worker dies";
+    USHORT found = 0x0C01;
+    ASSERT_EQ(1, PCI_DeviceWriteCOMM(1, 0, 0x1F, 0, 0x84, reinterpret_cast<UCHAR*>(&found), 2));
+    HANDLE other = anotherProgramKeepsTheSemaphore ? CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName) : nullptr;
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 0));
+    PROCESS_INFORMATION worker = StartWorker(100000);
+    VnSnapshot s{};
+    for (int i = 0; i < 5000 && !(s.decodeOpen && s.ecFlag == FLAG_POSTED); ++i) s = VirtualNotebook::State();
+    ASSERT_TRUE(TerminateProcess(worker.hProcess, 99));
+    WaitForSingleObject(worker.hProcess, INFINITE);
+    ASSERT_EQ(1u, VirtualNotebook::State().decodeOpen) << "killed inside its exchange";
+    if (other) EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(other, 0)) << "count left taken";
+    CloseHandle(worker.hThread);
+    CloseHandle(worker.hProcess);
+
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, VN_UNLIMITED));
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ(std::vector<DWORD>{other ? static_cast<DWORD>(WAIT_TIMEOUT) : WAIT_OBJECT_0}, WaitResults(calls));
+    }
+    s = VirtualNotebook::State();
+    EXPECT_EQ(0x0C01u, s.decodeBase) << "as the killed worker found it";
+    EXPECT_EQ(1u, s.fnDown);
+    ExpectEcIdleAndUnharmed();
+    LibraryCalls calls;
+    EXPECT_EQ(1, FnKeyUP());
+    EXPECT_EQ(std::vector<DWORD>{WAIT_OBJECT_0}, WaitResults(calls)) << "the semaphore is free again";
+    EXPECT_EQ(0x0C01u, VirtualNotebook::State().decodeBase);
+    if (other) CloseHandle(other);
+}
+
+INSTANTIATE_TEST_SUITE_P(SemaphoreKeptOrNot, KilledInsideAnExchange, ::testing::Bool());
 
 }  // namespace

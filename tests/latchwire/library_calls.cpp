@@ -1,0 +1,157 @@
+#include "library_calls.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "import_hook.h"
+#include "latchwire_device.h"
+
+namespace latchwiretest {
+namespace {
+
+struct State {
+    std::mutex lock;
+    Recorded recorded;
+    DWORD failCode = 0;
+    int failNth = 0, seen = 0;
+    bool failCloses = false;
+} g;
+
+DWORD Width(DWORD code)
+{
+    return code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_READ_PORT_UCHAR     ? 1
+           : code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_READ_PORT_USHORT ? 2
+                                                                                : 4;
+}
+
+bool IsPortWrite(DWORD code)
+{
+    return code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_WRITE_PORT_ULONG;
+}
+
+DWORD ValueAt(DWORD address, DWORD bytes)
+{
+    DWORD value = 0;
+    std::memcpy(&value, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(address)), bytes < 4 ? bytes : 4);
+    return value;
+}
+
+HANDLE WINAPI OnCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                           DWORD flags, HANDLE templ)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.recorded.opens.push_back({path, access, share, disposition, flags, sa != nullptr || templ != nullptr});
+    return CreateFileA(path, access, share, sa, disposition, flags, templ);
+}
+
+BOOL WINAPI OnDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                              LPDWORD returned, LPOVERLAPPED overlapped)
+{
+    DeviceRequest r{code, std::vector<DWORD>(inSize / 4), 0, outSize, out != nullptr, overlapped != nullptr};
+    if (inSize) std::memcpy(r.words.data(), in, r.words.size() * 4);
+    if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], Width(code));
+    if (code == IOCTL_PCI_CONFIG_WRITE && r.words.size() == 7) r.pointee = ValueAt(r.words[5], r.words[6]);
+    {
+        std::lock_guard<std::mutex> hold(g.lock);
+        g.recorded.requests.push_back(r);
+        if (code == g.failCode && ++g.seen == g.failNth) return FALSE;
+    }
+    return DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
+}
+
+void WINAPI OnSleep(DWORD milliseconds)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.recorded.sleeps.push_back(milliseconds);
+}
+
+DWORD WINAPI OnWait(HANDLE handle, DWORD milliseconds)
+{
+    DWORD result = WaitForSingleObject(handle, milliseconds);
+    std::lock_guard<std::mutex> hold(g.lock);
+    if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
+    return result;
+}
+
+HANDLE WINAPI OnCreateSemaphore(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG maximum, LPCSTR name)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.recorded.semaphores.push_back(std::string(name ? name : "(none)") + " " + std::to_string(initial) + "/" +
+                                    std::to_string(maximum) + (sa ? " +security" : ""));
+    return CreateSemaphoreA(sa, initial, maximum, name);
+}
+
+BOOL WINAPI OnClose(HANDLE handle)
+{
+    BOOL closed = CloseHandle(handle);
+    std::lock_guard<std::mutex> hold(g.lock);
+    ++g.recorded.closes;
+    return g.failCloses ? FALSE : closed;
+}
+
+}  // namespace
+
+std::string DeviceRequest::Text() const
+{
+    char text[64] = "?";
+    if (words.size() == 2 && code != IOCTL_MAP_PHYSICAL) {
+        std::snprintf(text, sizeof text, IsPortWrite(code) ? "W%lu %lX=%lX" : "R%lu %lX", Width(code), words[0],
+                      pointee);
+    } else if (words.size() == 7) {
+        const bool write = code == IOCTL_PCI_CONFIG_WRITE;
+        std::snprintf(text, sizeof text, write ? "CW %lu:%lX/%lX/%lX@%lXx%lu=%lX" : "CR %lu:%lX/%lX/%lX@%lXx%lu",
+                      words[0], words[1], words[2], words[3], words[4], words[6], pointee);
+    }
+    return text;
+}
+
+std::vector<std::string> Recorded::RequestTexts() const
+{
+    std::vector<std::string> texts;
+    for (const DeviceRequest& r : requests) texts.push_back(r.Text());
+    return texts;
+}
+
+struct LibraryCalls::Hooks {
+    HMODULE dll = GetModuleHandleA("Latchwire.dll");
+    testsupport::ImportHook hooks[6] = {
+        {dll, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(OnCreateFile)},
+        {dll, "kernel32.dll", "DeviceIoControl", reinterpret_cast<void*>(OnDeviceIoControl)},
+        {dll, "kernel32.dll", "Sleep", reinterpret_cast<void*>(OnSleep)},
+        {dll, "kernel32.dll", "WaitForSingleObject", reinterpret_cast<void*>(OnWait)},
+        {dll, "kernel32.dll", "CreateSemaphoreA", reinterpret_cast<void*>(OnCreateSemaphore)},
+        {dll, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(OnClose)}};
+};
+
+LibraryCalls::LibraryCalls()
+{
+    {
+        std::lock_guard<std::mutex> hold(g.lock);
+        g.recorded = Recorded();
+        g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
+    }
+    hooks_.reset(new Hooks);
+}
+
+LibraryCalls::~LibraryCalls() = default;
+
+Recorded LibraryCalls::Get() const
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    return g.recorded;
+}
+
+void LibraryCalls::FailRequest(DWORD code, int nth)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.failCode = code, g.failNth = nth, g.seen = 0;
+}
+
+void LibraryCalls::FailCloses()
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.failCloses = true;
+}
+
+}  // namespace latchwiretest

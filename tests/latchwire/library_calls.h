@@ -1,0 +1,55 @@
+// Records the operating-system calls Latchwire.dll makes, by replacing them in
+// its import table for the life of one LibraryCalls: device opens, device
+// requests with their records, pauses (recorded, not slept), semaphores and
+// their waits. One instance at a time; calls may come from several threads.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace latchwiretest {
+
+struct DeviceOpen {
+    std::string path;
+    DWORD access, share, disposition, flags;
+    bool securityOrTemplate;
+};
+
+struct DeviceRequest {
+    DWORD code;
+    std::vector<DWORD> words;  // the input record
+    DWORD pointee;             // for writes: the value the record's Data word points to
+    DWORD outputSize;
+    bool outputGiven, overlappedGiven;
+    std::string Text() const;  // "W1 FF2D=F4", "R1 FF2F", "CR 1:0/1F/0@84x2", "CW 1:0/1F/0@84x2=FF21"
+};
+
+struct Recorded {
+    std::vector<DeviceOpen> opens;
+    std::vector<DeviceRequest> requests;
+    std::vector<DWORD> sleeps;
+    std::vector<std::pair<DWORD, DWORD>> waits;  // (time limit, result) of waits with a limit
+    std::vector<std::string> semaphores;         // "name initial/maximum"
+    int closes = 0;
+    std::vector<std::string> RequestTexts() const;
+};
+
+class LibraryCalls {
+public:
+    LibraryCalls();
+    ~LibraryCalls();
+    Recorded Get() const;
+    // The nth request (from 1) of this code fails without reaching the driver.
+    void FailRequest(DWORD code, int nth);
+    // From now on CloseHandle reports failure (the handle is closed all the same).
+    void FailCloses();
+
+private:
+    struct Hooks;
+    std::unique_ptr<Hooks> hooks_;
+};
+
+}  // namespace latchwiretest
