@@ -205,7 +205,7 @@ TEST_F(SettingsDialogWindow, EveryTextOfEveryFullLanguageReplacesItsPlaceholderA
         dialogpreview::ApplySettingsTexts(dialog_, Module());
         for (HWND control = GetWindow(dialog_, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
             int id = GetDlgCtrlID(control);
-            if (id == IDC_IDLE_MINUTES || id == IDC_FN_ICON || id == 0xFFFF) continue;  // list, icon, banners
+            if (id == IDC_IDLE_MINUTES || id == IDC_FN_ICON || id == -1) continue;  // list, icon, banners
             wchar_t buffer[512];
             std::wstring text(buffer, GetWindowTextW(control, buffer, 512));
             SCOPED_TRACE("language " + std::to_string(language.id) + ", control " + std::to_string(id) + ": " + Utf8(text));
