@@ -99,22 +99,17 @@ int g_helpRequestsAtOwner = 0;
 
 LRESULT CALLBACK OwnerProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (nMsg == WM_HELP) ++g_helpRequestsAtOwner;
-    return nMsg == WM_HELP ? TRUE : ::DefWindowProc(hWnd, nMsg, wParam, lParam);
+    if (nMsg == WM_HELP) return ++g_helpRequestsAtOwner, TRUE;
+    return ::DefWindowProc(hWnd, nMsg, wParam, lParam);
 }
 
 // Runs box owned by a main window and makes the focused OK button ask for
 // help, as F1 does; returns how many help requests reached the owner.
 int HelpRequestsAtOwnerFromF1In(CDialog& box)
 {
-    WNDCLASS wc = {};
-    wc.lpfnWndProc = OwnerProc;
-    wc.hInstance = ::GetModuleHandle(NULL);
-    wc.lpszClassName = "AboutBoxTestOwner";
-    ::RegisterClass(&wc);
     CWnd owner;
-    owner.Attach(::CreateWindow(wc.lpszClassName, "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, NULL,
-                                NULL, wc.hInstance, NULL));
+    owner.Attach(::CreateWindow("Static", "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL, NULL, NULL));
+    ::SetWindowLongPtr(owner.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc));
     uitest::TestApp().m_pMainWnd = &owner;
     g_helpRequestsAtOwner = 0;
     RunWhenIdle([&] {

@@ -69,9 +69,7 @@ public:
     COLORREF At(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
     bool Column(int x, COLORREF color) const  // the whole item height in this colour
     {
-        for (int y = kItemRect.top; y < kItemRect.bottom; ++y)
-            if (At(x, y) != color) return false;
-        return true;
+        return Count(color, RECT{x, kItemRect.top, x + 1, kItemRect.bottom}) == kItemRect.bottom - kItemRect.top;
     }
     // First (step 1) or last (step -1) x in [x0, x1) whose item column is not all white; -1 if none.
     int Ink(int x0, int x1, int step = 1) const
@@ -176,32 +174,44 @@ protected:
 TEST_F(ColumnComboBoxTest, ColumnsLineUpAtTheirWidthsAndTheLastReachesTheItemEdge)
 {
     host.Run([](CProbeComboBox& combo) {
+        for (int i = 0; i < 5; ++i) combo.SetColumnWidth(i, 30 + i);
         combo.SetColumnCount(3);
-        combo.SetColumnWidth(0, 40);
-        combo.SetColumnWidth(1, 60);
-        combo.SetColumnWidth(2, 50);
         combo.AddItem("Wx", Record({{0, "Zero is never drawn"}, {1, "Mid"}, {2, "The last column runs on well past its width"}}));
         combo.AddItem("Wx", Record({{1, "Mid"}}));
-        Canvas canvas, second;
+        Canvas canvas, second, five;
         combo.Draw(canvas, 0);
         combo.Draw(second, 1);
-        EXPECT_EQ((std::vector<int>{L + 40, L + 100}), canvas.Separators());
-        EXPECT_NE(kSeparator, canvas.At(L + 40, kItemRect.bottom)) << "the line stops above the bottom edge";
-        EXPECT_EQ(L + 1 + InkOffset("Wx"), canvas.Ink(L, L + 40));
-        EXPECT_LT(canvas.Ink(L, L + 40, -1), L + 1 + 25) << "column 0 shows the list text only";
-        EXPECT_EQ(L + 41 + InkOffset("Mid"), canvas.Ink(L + 41, L + 100));
-        EXPECT_EQ(L + 101 + InkOffset("The"), canvas.Ink(L + 101, kItemRect.right));
-        int lastInk = canvas.Ink(L + 101, kItemRect.right, -1);
-        EXPECT_GT(lastInk, L + 150 + 50) << "the last column is not cut at its width";
+        EXPECT_EQ((std::vector<int>{L + 30, L + 61}), canvas.Separators());
+        EXPECT_NE(kSeparator, canvas.At(L + 30, kItemRect.bottom)) << "the line stops above the bottom edge";
+        EXPECT_EQ(L + 1 + InkOffset("Wx"), canvas.Ink(L, L + 30));
+        EXPECT_LT(canvas.Ink(L, L + 30, -1), L + 1 + 25) << "column 0 shows the list text only";
+        EXPECT_EQ(L + 31 + InkOffset("Mid"), canvas.Ink(L + 31, L + 61));
+        EXPECT_EQ(L + 62 + InkOffset("The"), canvas.Ink(L + 62, kItemRect.right));
+        int lastInk = canvas.Ink(L + 62, kItemRect.right, -1);
+        EXPECT_GT(lastInk, L + 93 + 50) << "the last column is not cut at its width";
         EXPECT_LT(lastInk, kItemRect.right - 1) << "nor drawn past the item's right edge less 1";
-        EXPECT_EQ(-1, second.Ink(L + 101, kItemRect.right)) << "a column without text stays blank";
+        EXPECT_EQ(-1, second.Ink(L + 62, kItemRect.right)) << "a column without text stays blank";
+
+        combo.SetColumnCount(5);  // keeps the widths set beyond the old count
+        combo.Draw(five, 1);
+        EXPECT_EQ((std::vector<int>{L + 30, L + 61, L + 93, L + 143}), five.Separators()) << "new columns are 50 wide";
+        RECT update;
+        ::ValidateRect(combo.m_hWnd, NULL);
+        combo.SetColumnWidth(-1, 5);
+        combo.SetColumnWidth(5, 5);
+        EXPECT_FALSE(::GetUpdateRect(combo.m_hWnd, &update, FALSE)) << "no repaint for a column outside";
+        Canvas unchanged;
+        combo.Draw(unchanged, 1);
+        EXPECT_EQ(five.Separators(), unchanged.Separators());
+        combo.SetColumnWidth(4, 5);
+        EXPECT_TRUE(::GetUpdateRect(combo.m_hWnd, &update, FALSE));
     });
 }
 
 TEST_F(ColumnComboBoxTest, OneColumnFillsTheItemAndNoItemDrawsNothing)
 {
     host.Run([](CProbeComboBox& combo) {
-        Canvas untouched(kSentinel);
+        Canvas untouched(kSentinel), canvas;
         combo.Draw(untouched, 0, ODS_SELECTED);  // empty list
         combo.SetColumnCount(1);
         combo.SetColumnWidth(0, 10);
@@ -209,8 +219,6 @@ TEST_F(ColumnComboBoxTest, OneColumnFillsTheItemAndNoItemDrawsNothing)
         combo.Draw(untouched, -1, ODS_SELECTED);
         combo.Draw(untouched, 1, ODS_SELECTED);  // past the end
         EXPECT_EQ(Canvas::kWidth * Canvas::kHeight, untouched.Count(kSentinel, Canvas::kAll));
-
-        Canvas canvas;
         combo.Draw(canvas, 0);
         EXPECT_TRUE(canvas.Separators().empty());
         EXPECT_EQ(L + InkOffset("Wide"), canvas.Ink(kItemRect.left, kItemRect.right));
@@ -277,30 +285,6 @@ TEST_F(ColumnComboBoxTest, IconDrawsAtTheLeftAndEveryTextIndentsByTheImageWidth)
         combo.Draw(hidden, 0);
         EXPECT_EQ(0, hidden.Count(kBlue));
         EXPECT_EQ(L + InkOffset("Icon"), hidden.Ink(kItemRect.left, kItemRect.right));
-    });
-}
-
-TEST_F(ColumnComboBoxTest, ColumnCountKeepsWidthsAndWidthsOutsideTheColumnsAreIgnored)
-{
-    host.Run([](CProbeComboBox& combo) {
-        for (int i = 0; i < 5; ++i) combo.SetColumnWidth(i, 30 + i);
-        combo.AddItem("x", NULL);
-        Canvas three, five, unchanged;
-        combo.SetColumnCount(3);
-        combo.Draw(three, 0);
-        EXPECT_EQ((std::vector<int>{L + 30, L + 61}), three.Separators());
-        combo.SetColumnCount(5);
-        combo.Draw(five, 0);
-        EXPECT_EQ((std::vector<int>{L + 30, L + 61, L + 93, L + 143}), five.Separators()) << "new columns are 50 wide";
-        RECT update;
-        ::ValidateRect(combo.m_hWnd, NULL);
-        combo.SetColumnWidth(-1, 5);
-        combo.SetColumnWidth(5, 5);
-        EXPECT_FALSE(::GetUpdateRect(combo.m_hWnd, &update, FALSE)) << "no repaint for a column outside";
-        combo.Draw(unchanged, 0);
-        EXPECT_EQ(five.Separators(), unchanged.Separators());
-        combo.SetColumnWidth(4, 5);
-        EXPECT_TRUE(::GetUpdateRect(combo.m_hWnd, &update, FALSE));
     });
 }
 

@@ -41,11 +41,7 @@ protected:
     afx_msg void OnComboSelChange() { Log("selchange"); }
     afx_msg void OnTimer(UINT_PTR nIDEvent) { Log("timer " + std::to_string(nIDEvent)); }
     afx_msg LRESULT OnPrivate(WPARAM wParam, LPARAM lParam) { return static_cast<LRESULT>(wParam) + lParam; }
-    afx_msg LRESULT OnProbe(WPARAM, LPARAM)
-    {
-        Log(::IsWindowVisible(m_hWnd) ? "probe" : "probe while hidden");
-        return 0;
-    }
+    afx_msg LRESULT OnProbe(WPARAM, LPARAM) { return Log(::IsWindowVisible(m_hWnd) ? "probe" : "probe while hidden"), 0; }
     afx_msg LRESULT OnRegistered(WPARAM wParam, LPARAM) { return 1000 + static_cast<LRESULT>(wParam); }
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam)
     {
@@ -53,16 +49,8 @@ protected:
         CDialog::OnSysCommand(nID, lParam);
     }
     afx_msg HCURSOR OnQueryDragIcon() { return m_hIcon; }
-    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo)
-    {
-        Log("help " + std::to_string(pHelpInfo->iCtrlId));
-        return TRUE;
-    }
-    afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM)
-    {
-        Log("power " + std::to_string(nPowerEvent));
-        return 77;
-    }
+    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo) { return Log("help " + std::to_string(pHelpInfo->iCtrlId)), TRUE; }
+    afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM) { return Log("power " + std::to_string(nPowerEvent)), 77; }
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
     {
         if (pDC->GetSafeHdc() == m_hProbeDC)  // not the painting's own requests
@@ -135,9 +123,9 @@ TEST_F(FrameworkTest, MessageMapEntriesUnpackTheirMessagesAndReturnTheHandlersRe
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-TEST_F(FrameworkTest, FrameworkCommandsGoToTheApplicationAndUnhandledOnesToTheDefault)
+TEST_F(FrameworkTest, CommandsTheDialogLacksGoToTheApplicationAndEscapeToTheOverriddenOnCancel)
 {
-    CMapDialog dlg;
+    CMapDialog dlg, escaped;
     int nHelpCommandsBefore = TestApp().m_nHelpCommands;
     RunWhenIdle([&] {
         dlg.SendMessage(WM_COMMAND, ID_HELP);  // not the dialog's: goes on to the application
@@ -146,6 +134,9 @@ TEST_F(FrameworkTest, FrameworkCommandsGoToTheApplicationAndUnhandledOnesToTheDe
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(nHelpCommandsBefore + 1, TestApp().m_nHelpCommands);
     EXPECT_NE(dlg.m_log.end(), std::find(dlg.m_log.begin(), dlg.m_log.end(), "cancel"));
+    RunWhenIdle([&] { ::PostMessage(Ctl(escaped, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); });
+    EXPECT_EQ(IDCANCEL, escaped.DoModal()) << "through the dialog manager";
+    EXPECT_EQ(std::vector<std::string>{"cancel"}, escaped.m_log);
 }
 
 TEST_F(FrameworkTest, DdxControlSubclassesTheControlUntilTheDialogEnds)
@@ -168,19 +159,22 @@ TEST_F(FrameworkTest, DdxControlSubclassesTheControlUntilTheDialogEnds)
     EXPECT_EQ(-1, CDialog(IDD_MISSING).DoModal()) << "a template that is not there";
 }
 
-TEST_F(FrameworkTest, HiddenDialogKeepsRunningUntilWmQuitWhichIsPassedOn)
+TEST_F(FrameworkTest, HiddenDialogKeepsRunningUntilWmQuitWhichEndsNestedLoopsAndIsPassedOn)
 {
     CMapDialog dlg;
     HWND hWnd = NULL;
+    INT_PTR nInnerResult = 0;
     RunWhenIdle([&] {
         hWnd = dlg.m_hWnd;
         dlg.ShowWindow(SW_HIDE);
         RunWhenIdle([&] {
             dlg.PostMessage(WM_PROBE);
             RunWhenIdle([] { ::PostQuitMessage(3); });
+            nInnerResult = CMapDialog(IDD_HARNESS, &dlg).DoModal();
         });
     });
     EXPECT_EQ(-1, dlg.DoModal());
+    EXPECT_EQ(-1, nInnerResult);
     EXPECT_EQ(std::vector<std::string>{"probe while hidden"}, dlg.m_log);
     EXPECT_FALSE(::IsWindow(hWnd));
     int nExitCode = -1;
@@ -196,28 +190,6 @@ TEST_F(FrameworkTest, HiddenDialogKeepsRunningUntilWmQuitWhichIsPassedOn)
     EXPECT_FALSE(TakeQuitMessage());
 }
 
-TEST_F(FrameworkTest, OneWmQuitEndsNestedModalLoops)
-{
-    CMapDialog outer;
-    INT_PTR nInnerResult = 0;
-    RunWhenIdle([&] {
-        CMapDialog inner(IDD_HARNESS, &outer);
-        RunWhenIdle([] { ::PostQuitMessage(0); });
-        nInnerResult = inner.DoModal();
-    });
-    EXPECT_EQ(-1, outer.DoModal());
-    EXPECT_EQ(-1, nInnerResult);
-    EXPECT_TRUE(TakeQuitMessage());
-}
-
-TEST_F(FrameworkTest, EscapeGoesThroughTheDialogManagerToTheOverriddenOnCancel)
-{
-    CMapDialog escaped;
-    RunWhenIdle([&] { ::PostMessage(Ctl(escaped, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); });
-    EXPECT_EQ(IDCANCEL, escaped.DoModal());
-    EXPECT_EQ(std::vector<std::string>{"cancel"}, escaped.m_log);
-}
-
 std::string Load(UINT nID, BOOL* pbLoaded = nullptr)
 {
     CString text("previous content");
@@ -226,7 +198,7 @@ std::string Load(UINT nID, BOOL* pbLoaded = nullptr)
     return static_cast<LPCTSTR>(text);
 }
 
-TEST(CStringTest, LoadStringChoosesEachBlockInTheThreadLanguage)
+TEST(CStringTest, LoadStringChoosesEachBlockInTheThreadLanguageAndFormatHasNoLimit)
 {
     uitest::ThreadLanguage german(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
     EXPECT_EQ("Hallo Gr\xFC\xDF" "e", Load(IDS_GREETING)) << "converted to the ANSI code page (1252)";
@@ -236,11 +208,8 @@ TEST(CStringTest, LoadStringChoosesEachBlockInTheThreadLanguage)
     EXPECT_EQ("Only English", Load(IDS_ENGLISH_BLOCK)) << "a block missing in German falls back";
     EXPECT_EQ("", Load(IDS_MISSING, &bLoaded));
     EXPECT_FALSE(bLoaded);
-}
 
-TEST(CStringTest, FormatHasNoLengthLimit)
-{
-    CString text;
+    CString text;  // Format has no length limit
     text.Format("[%s] %d", std::string(3000, 'x').c_str(), -12);
     EXPECT_EQ("[" + std::string(3000, 'x') + "] -12", static_cast<LPCTSTR>(text));
 }

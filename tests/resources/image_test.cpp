@@ -17,12 +17,12 @@ constexpr struct {
     {IDI_FN_KEY, 2, kEnglish}, {IDI_FN_ON, 3, kEnglish}, {IDI_FN_OFF, 4, kEnglish}, {IDI_KEYHAVEN, 1, kChineseTaiwan},
 };
 
-template <typename T>
-T At(const std::vector<uint8_t>& bytes, size_t offset)
+// The header of a bitmap or icon image; zeros when the resource is shorter.
+BITMAPINFOHEADER Header(const std::vector<uint8_t>& bytes)
 {
-    T value{};
-    if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
+    BITMAPINFOHEADER header{};
+    if (bytes.size() >= sizeof header) std::memcpy(&header, bytes.data(), sizeof header);
+    return header;
 }
 
 template <typename T>
@@ -36,18 +36,12 @@ TEST(Icons, FourGroupsOfOne32x32SixteenColourImage)
         SCOPED_TRACE("icon group " + std::to_string(icon.group));
         EXPECT_EQ(ResourceLanguages(Type(RT_GROUP_ICON), icon.group), std::set<LANGID>{icon.language});
         EXPECT_EQ(ResourceLanguages(Type(RT_ICON), icon.image), std::set<LANGID>{icon.language});
-        // GRPICONDIR: reserved, type 1, count; one entry: 32, 32, 16 colours, 0, 1 plane, 4 bits, 744 bytes, image id.
-        std::vector<uint8_t> group = ResourceBytes(Type(RT_GROUP_ICON), icon.group, icon.language);
-        ASSERT_EQ(group.size(), 20u);
-        EXPECT_EQ((std::vector<uint8_t>(group.begin(), group.begin() + 10)),
-                  (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0}));
-        EXPECT_EQ(At<WORD>(group, 10), 1);
-        EXPECT_EQ(At<WORD>(group, 12), 4);
-        EXPECT_EQ(At<DWORD>(group, 14), 744u);
-        EXPECT_EQ(At<WORD>(group, 18), icon.image);
+        // GRPICONDIR: reserved, type 1, count 1; its entry: 32x32, 16 colours, 1 plane, 4 bits, 744 bytes, image id.
+        EXPECT_EQ(ResourceBytes(Type(RT_GROUP_ICON), icon.group, icon.language),
+                  (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0, LOBYTE(icon.image), 0}));
         std::vector<uint8_t> image = ResourceBytes(Type(RT_ICON), icon.image, icon.language);
         ASSERT_EQ(image.size(), 744u);
-        BITMAPINFOHEADER header = At<BITMAPINFOHEADER>(image, 0);
+        BITMAPINFOHEADER header = Header(image);
         EXPECT_EQ((std::vector<LONG>{LONG(header.biSize), header.biWidth, header.biHeight, header.biPlanes,
                                      header.biBitCount, LONG(header.biCompression)}),
                   (std::vector<LONG>{40, 32, 64, 1, 4, BI_RGB}));  // 64: colour bits and mask
@@ -68,12 +62,12 @@ TEST(Banners, UncompressedBottomUpBitmapsOfTheirSizesAndDepths)
     for (const auto& banner : kBanners) {
         SCOPED_TRACE("bitmap " + std::to_string(banner.id));
         std::vector<uint8_t> bytes = ResourceBytes(Type(RT_BITMAP), banner.id);
-        BITMAPINFOHEADER h = At<BITMAPINFOHEADER>(bytes, 0);
+        BITMAPINFOHEADER h = Header(bytes);
         EXPECT_EQ(bytes.size(), banner.size);
         EXPECT_EQ((std::vector<LONG>{LONG(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount, LONG(h.biCompression)}),
                   (std::vector<LONG>{40, banner.width, 28, 1, banner.bits, BI_RGB}));
-        if (banner.pixelsPerMetre > 0) EXPECT_EQ(h.biXPelsPerMeter, banner.pixelsPerMetre);
-        if (banner.pixelsPerMetre > 0) EXPECT_EQ(h.biYPelsPerMeter, banner.pixelsPerMetre);
+        if (banner.pixelsPerMetre > 0)
+            EXPECT_EQ((std::vector<LONG>{h.biXPelsPerMeter, h.biYPelsPerMeter}), std::vector<LONG>(2, banner.pixelsPerMetre));
         if (banner.bits == 8) EXPECT_TRUE(h.biClrUsed == 0 || h.biClrUsed == 256) << h.biClrUsed;
     }
 }

