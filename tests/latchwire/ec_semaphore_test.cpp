@@ -143,7 +143,7 @@ TEST_P(KilledInsideAnExchange, NextExchangeRestoresTheBridgeAsFoundAndFreesTheSe
     VnSnapshot s{};
     for (int i = 0; i < 5000 && !(s.decodeOpen && s.ecFlag == FLAG_POSTED); ++i) s = VirtualNotebook::State();
     ASSERT_TRUE(TerminateProcess(worker.hProcess, 99));
-    WaitForSingleObject(worker.hProcess, INFINITE);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.hProcess, 30000)) << "the killed worker ended";
     ASSERT_EQ(1u, VirtualNotebook::State().decodeOpen) << "killed inside its exchange";
     if (other) EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(other, 0)) << "count left taken";
     CloseHandle(worker.hThread);
