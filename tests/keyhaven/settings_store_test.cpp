@@ -19,7 +19,6 @@ DWORD Value(const char* name)
 class Store : public ::testing::Test {
 protected:
     void SetUp() override { DeleteSettings(); }
-    void TearDown() override { DeleteSettings(); }
     KeyhavenSettings Load()
     {
         KeyhavenSettings settings;
