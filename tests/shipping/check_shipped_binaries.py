@@ -5,8 +5,8 @@
 
 Each FILE (in BINDIR) must import only functions listed in ALLOWED_IMPORTS, carry
 no symbol table and no debug sections, and hold a version
-block whose fixed file version is the product's. Prints every problem; exits 1
-when there is one."""
+block whose fixed file version is the product's; Latchwire.dll exports exactly
+the library's 21 names. Prints every problem; exits 1 when there is one."""
 import re
 import struct
 import subprocess
@@ -29,6 +29,32 @@ def imports(objdump, path):
         elif dll and re.match(r"^\t[0-9a-f]+\t +\d+\s*$", line):
             table.append((dll, "ordinal " + line.split()[-1]))  # by ordinal: never on the list
     return table
+
+
+# Latchwire.dll's interface: exactly these names, undecorated, none by ordinal only.
+LIBRARY_EXPORTS = sorted("""
+    Chk_PCI_Dev_Manufacturer IO_Port_Read_UCHAR IO_Port_Read_ULONG IO_Port_Read_USHORT
+    IO_Port_Write_UCHAR IO_Port_Write_ULONG IO_Port_Write_USHORT PCI_DeviceReceiveCOMM
+    PCI_DeviceWriteCOMM Phy_Mapp_Lin UnMapp_LinADD EC_IndexMode_WriteCOMM
+    EC_IndexMode_ReceiveCOMM Enable_StickyKey Disable_StickyKey FnKeyDown
+    FnKeyUP EC_IO_ReceiveCOMM EC_IO_SendCOMM Check_Driver UnloadDriver""".split())
+
+
+def exports(objdump, path):
+    """The export table's entries as (ordinal, name), name None for an ordinal-only entry."""
+    table, inside = [], False
+    for line in subprocess.run([objdump, "-p", path], capture_output=True, text=True, check=True).stdout.splitlines():
+        if line.startswith("Export Address Table"):
+            inside = True
+        elif inside and line.startswith("[Ordinal/Name Pointer] Table"):
+            break
+        elif inside:
+            entry = re.match(r"^\t\[\s*(\d+)\] \+base\[\s*\d+\] [0-9a-f]+ Export RVA", line)
+            if entry:
+                table.append(entry.group(1))
+    names = re.findall(r"^\t\[\s*\d+\] (\S+)$", subprocess.run([objdump, "-p", path], capture_output=True,
+                                                                text=True, check=True).stdout, re.M)
+    return table, names
 
 
 def coff_symbols(data):
@@ -67,6 +93,11 @@ def problems_of(objdump, path, allowed, version):
         yield "has no version block"
     elif found != version:
         yield "has file version %08X.%08X, not the product's %08X.%08X" % (found + version)
+    if path.endswith("/Latchwire.dll"):
+        addresses, names = exports(objdump, path)
+        if sorted(names) != LIBRARY_EXPORTS or len(addresses) != len(LIBRARY_EXPORTS):
+            yield "exports %d addresses named %s, not the library's %d names" % (len(addresses), sorted(names),
+                                                                                 len(LIBRARY_EXPORTS))
     for dll, function in imports(objdump, path):
         if (dll, function) not in allowed:
             yield "imports %s from %s, which is not a reviewed Windows XP SP3 import" % (function, dll)
