@@ -15,6 +15,9 @@ case "${1:-}" in
     # With no window manager (Xvfb), Wine waits two seconds whenever a managed
     # window is hidden: leave the windows of this prefix unmanaged.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    # A crash ends the program with its backtrace on the error output, instead of a
+    # crash dialog that nobody answers until the test times out.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
     ;;
   clone)

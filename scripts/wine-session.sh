@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Runs one Windows test program in a Wine session of its own: a fresh clone of the
-# run's template prefix, with its own wineserver (persistent, so that a driver the
-# program installs lives until the program ends), ended with the program.
+# run's template prefix, with its own wineserver, ended with the program.
 #   WINE_TEMPLATE=... WINE_SESSIONS=... wine-session.sh NAME PROGRAM [ARGS...]
 # The session's prefix stays in $WINE_SESSIONS/NAME when the program fails.
 set -uo pipefail
@@ -15,7 +14,9 @@ export WINEPREFIX="$WINE_SESSIONS/$name"
 "$scripts/wine-prefix.sh" clone "$WINE_TEMPLATE" || exit 1
 end_session() { "$scripts/wine-prefix.sh" shutdown; }
 trap 'end_session; exit 1' INT TERM HUP
-WINEARCH=win32 WINEDEBUG=-all wineserver -p
+# The server outlives every process of the session by ten seconds at most, so that
+# no session is left behind even when this script is killed without its trap.
+WINEARCH=win32 WINEDEBUG=-all wineserver -p10
 "$scripts/wine-run.sh" "$@"
 status=$?
 end_session

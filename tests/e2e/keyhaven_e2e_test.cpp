@@ -29,11 +29,6 @@ DWORD Setting(const char* name)
     return value;
 }
 
-VnSnapshot Ec()
-{
-    return VirtualNotebook::State();
-}
-
 class Keyhaven : public ::testing::Test {
 protected:
     void SetUp() override
@@ -86,7 +81,7 @@ TEST_F(Keyhaven, FirstStartShowsTheDefaultsUnappliedAndOkWithTheFeatureOffEndsIt
     }
     EXPECT_EQ(0, ListSelection(dialog, IDC_IDLE_MINUTES));
     EXPECT_FALSE(IsEnabled(dialog, IDC_APPLY));
-    EXPECT_EQ(0u, Ec().ecLogCount) << "nothing is applied at start-up";
+    EXPECT_EQ(0u, VirtualNotebook::State().ecLogCount) << "nothing is applied at start-up";
 
     Click(dialog, IDC_USE_FNSTICKY);
     Click(dialog, IDC_UNSTICK_IDLE);
@@ -102,7 +97,7 @@ TEST_F(Keyhaven, SecondStartShowsTheResidentInstanceCancelPutsTheAppliedOptionsB
 {
     KeyhavenProcess process;
     HWND dialog = LaunchResident(process);
-    EXPECT_EQ(1u, Ec().stickyMode);
+    EXPECT_EQ(1u, VirtualNotebook::State().stickyMode);
 
     KeyhavenProcess second;  // a start without a word shows the hidden instance
     ASSERT_TRUE(second.Start());
@@ -119,13 +114,13 @@ TEST_F(Keyhaven, SecondStartShowsTheResidentInstanceCancelPutsTheAppliedOptionsB
 
     // OK with the feature off releases a held Fn before the program ends.
     SendMessageA(dialog, WM_FN_PRESS, 0, 0);
-    ASSERT_EQ(1u, Ec().fnDown);
+    ASSERT_EQ(1u, VirtualNotebook::State().fnDown);
     ShowWindow(dialog, SW_SHOW);
     Click(dialog, IDC_USE_FNSTICKY);
     Click(dialog, IDOK);
     EXPECT_TRUE(process.WaitForExit());
-    EXPECT_EQ(0u, Ec().fnDown);
-    EXPECT_EQ(0u, Ec().stickyMode);
+    EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
+    EXPECT_EQ(0u, VirtualNotebook::State().stickyMode);
     EXPECT_EQ(0u, Setting("FnKeyEnable"));
 }
 
@@ -143,15 +138,15 @@ TEST_F(Keyhaven, InstantStartsAtOnceLeaveOneInstanceThatCloseEnds)
     for (auto& start : starts) resident += !start->WaitForExit(5000);
     EXPECT_EQ(1, resident);
     EXPECT_EQ(1u, Setting("FnKeyLock"));
-    EXPECT_EQ(1u, Ec().stickyMode);
+    EXPECT_EQ(1u, VirtualNotebook::State().stickyMode);
 
     HWND dialog = FindKeyhavenWindow();
     SendMessageA(dialog, WM_FN_PRESS, 0, 0);
     WriteSetting("FnKeyStatus", 7);  // a marker: a close saves nothing
     EXPECT_TRUE(CloseRunningInstance());
     for (auto& start : starts) EXPECT_TRUE(start->WaitForExit());
-    EXPECT_EQ(0u, Ec().fnDown);
-    EXPECT_EQ(0u, Ec().stickyMode);
+    EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
+    EXPECT_EQ(0u, VirtualNotebook::State().stickyMode);
     EXPECT_EQ(7u, Setting("FnKeyStatus"));
 }
 
@@ -164,7 +159,7 @@ TEST_F(Keyhaven, CloseOrFlagWordsWithNothingRunningChangeNothing)
     PostMessageA(dialog, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0);  // handled after anything posted before
     ASSERT_TRUE(WaitForSetting("FnKeyLock", 1));
     EXPECT_TRUE(WaitForVisibility(dialog, true)) << "a word given as a flag is a normal start";
-    EXPECT_EQ(0u, Ec().ecLogCount);
+    EXPECT_EQ(0u, VirtualNotebook::State().ecLogCount);
 }
 
 TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
@@ -188,8 +183,8 @@ TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
         WriteSetting("FnKeyEnable", 7);  // a marker: nothing saves after the close
         EXPECT_TRUE(CloseRunningInstance());
         EXPECT_TRUE(process.WaitForExit()) << (aboutBox ? "About box" : "failure box");
-        EXPECT_EQ(0u, Ec().stickyMode);
-        EXPECT_EQ(0u, Ec().fnDown);
+        EXPECT_EQ(0u, VirtualNotebook::State().stickyMode);
+        EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
         EXPECT_EQ(7u, Setting("FnKeyEnable"));
     }
 }

@@ -61,38 +61,29 @@ protected:
     HANDLE device_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(DriverRequests, WrongInputSizesAreRefused)
+// Wrong input sizes, an output buffer where none belongs, and unknown codes.
+TEST_F(DriverRequests, MalformedRequestsAreRefused)
 {
     UCHAR value = 0;
-    unsigned char record[32] = {};
-    PortIoRequest port{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
-    std::memcpy(record, &port, sizeof port);
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, record, 4));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, record, 12));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, nullptr, 0));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, record, 24));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_UNMAP_LINEAR, record, 8));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_MAP_PHYSICAL, record, 8)) << "the mapping needs its output word";
+    unsigned char port[32] = {}, map[32] = {};
+    const PortIoRequest portRecord{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
+    const PhysMapRequest mapRecord{VN_PHYS_BASE, 0x100};
+    std::memcpy(port, &portRecord, sizeof portRecord);
+    std::memcpy(map, &mapRecord, sizeof mapRecord);
+    ULONG out[2] = {0, 0};
+    const struct { DWORD code; unsigned char* input; DWORD inputSize, outputSize; } requests[] = {
+        {IOCTL_READ_PORT_UCHAR, port, 4, 0}, {IOCTL_READ_PORT_UCHAR, port, 12, 0},
+        {IOCTL_READ_PORT_UCHAR, nullptr, 0, 0}, {IOCTL_PCI_CONFIG_READ, port, 24, 0},
+        {IOCTL_UNMAP_LINEAR, port, 8, 0},    {IOCTL_MAP_PHYSICAL, map, 8, 0},  // a map needs its output word
+        {IOCTL_READ_PORT_UCHAR, port, 8, 4}, {IOCTL_MAP_PHYSICAL, map, 8, 8},
+        {LATCHWIRE_CTL_CODE(0x7FF, 2), port, 8, 0}, {LATCHWIRE_CTL_CODE(0x80C, 2), port, 8, 0},
+        {IOCTL_READ_PORT_UCHAR | 1, port, 8, 0},  // another transfer method
+    };
+    for (const auto& r : requests) {
+        EXPECT_FALSE(SendOnOpenDevice(r.code, r.input, r.inputSize, r.outputSize ? out : nullptr, r.outputSize))
+            << std::hex << r.code << " " << r.inputSize << " " << r.outputSize;
+    }
     EXPECT_EQ(0u, VirtualNotebook::State().mappings);
-}
-
-TEST_F(DriverRequests, OutputBufferWhereNoneBelongsIsRefused)
-{
-    UCHAR value = 0;
-    PortIoRequest port{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
-    ULONG out = 0;
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &port, sizeof port, &out, sizeof out));
-    PhysMapRequest map{VN_PHYS_BASE, 0x100};
-    ULONG big[2] = {0, 0};
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_MAP_PHYSICAL, &map, sizeof map, big, sizeof big));
-}
-
-TEST_F(DriverRequests, UnknownCodesAreRefused)
-{
-    unsigned char record[8] = {};
-    EXPECT_FALSE(SendOnOpenDevice(LATCHWIRE_CTL_CODE(0x7FF, 2), record, sizeof record));
-    EXPECT_FALSE(SendOnOpenDevice(LATCHWIRE_CTL_CODE(0x80C, 2), record, sizeof record));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR | 1, record, sizeof record)) << "other transfer method";
 }
 
 TEST_F(DriverRequests, DataPointersToUnusableMemoryFailWithoutHarm)
@@ -152,16 +143,6 @@ TEST_F(DriverRequests, UnmapOfAnotherAddressIsRefused)
     MEMORY_BASIC_INFORMATION region{};
     ASSERT_NE(0u, VirtualQuery(reinterpret_cast<void*>(static_cast<ULONG_PTR>(linear)), &region, sizeof region));
     EXPECT_EQ(static_cast<DWORD>(MEM_FREE), region.State) << "the view is gone from this process";
-}
-
-TEST_F(DriverRequests, PublicRequestsAreCounted)
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CLEAR_LOG, 0));
-    UCHAR value = 0;
-    PortIoRequest port{VN_SCRATCH_PORT_FIRST, AddressOf(&value)};
-    ASSERT_TRUE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &port, sizeof port));
-    ASSERT_TRUE(SendOnOpenDevice(IOCTL_READ_PORT_UCHAR, &port, sizeof port));
-    EXPECT_EQ(2u, VirtualNotebook::State().requestCount);
 }
 
 }  // namespace

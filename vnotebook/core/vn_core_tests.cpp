@@ -340,29 +340,6 @@ TEST_F(Notebook, InjectedFaults) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(1, vn_take_request_fault(&m, 0x22A000));
 }
 
-TEST_F(Notebook, PciRangesAndTestFunction) {
-    uint8_t buf[256];
-    const uint32_t bad[][5] = {{256, 0, 0, 0, 1}, {0, 32, 0, 0, 1}, {0, 0, 8, 0, 1}, {0, 0, 0, 255, 2},
-                               {0, 0, 0, 0xFFFFFFFF, 2}};
-    for (const auto& r : bad) {
-        EXPECT_EQ(0, vn_pci_read(&m, r[0], r[1], r[2], r[3], buf, r[4])) << r[3];
-        EXPECT_EQ(0, vn_pci_write(&m, r[0], r[1], r[2], r[3], buf, r[4])) << r[3];
-    }
-    EXPECT_EQ(0, vn_pci_read(&m, 0, 0, 0, 0, nullptr, 1));
-    EXPECT_EQ(1, vn_pci_read(&m, 0, 0, 0, 256, nullptr, 0));
-    EXPECT_EQ(1, vn_pci_write(&m, 0, 0x1F, 0, 0x84, buf, 0));
-    EXPECT_EQ(0u, snap().configWrites);
-
-    Host a(&m, kAgentA);
-    const uint32_t dev = VN_TEST_PCI_DEVICE;
-    EXPECT_EQ(VN_TEST_PCI_DEVICEID, a.pci(dev, 0, 2));
-    const uint8_t four[4] = {1, 2, 3, 4};
-    ASSERT_EQ(1, vn_pci_write(&m, 0, dev, 0, 0x3E, four, 4));  // 0x3E..0x3F read-only, 0x40.. scratch
-    EXPECT_EQ(0x0000, a.pci(dev, 0, 0x3E));
-    EXPECT_EQ(0x0403, a.pci(dev, 0, 0x40));
-    EXPECT_EQ(0u, snap().configWrites);
-}
-
 TEST_F(Notebook, MapRangesLieInsideThePhysicalWindow) {
     struct Row { uint32_t phys, length; int ok; } rows[] = {
         {VN_PHYS_BASE, 0, 1},          {VN_PHYS_BASE + VN_PHYS_SIZE - 0x1000, 0x1000, 1},
