@@ -368,3 +368,11 @@ NTSTATUS LwServe(LwRequest* r)
     if (!NT_SUCCESS(status)) r->returned = 0;
     return status;
 }
+
+NTSTATUS LwCompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = NT_SUCCESS(status) ? information : 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}

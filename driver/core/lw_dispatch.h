@@ -107,4 +107,7 @@ void LwReleaseEndedProcessMappings(void);
 void LwReleaseAllMappings(void);
 ULONG LwLiveMappings(void);  /* call with the lock held or from a quiet state */
 
+/* Completes an IRP with its status; a failed request reports no bytes. */
+NTSTATUS LwCompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information);
+
 #endif

@@ -188,18 +188,10 @@ static VOID NTAPI OnProcessNotify(HANDLE parentId, HANDLE processId, BOOLEAN cre
 
 /* ---- dispatch ---------------------------------------------------------------- */
 
-static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
-{
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = NT_SUCCESS(status) ? information : 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
-}
-
 static NTSTATUS WINAPI DispatchCreateClose(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
-    return Complete(irp, STATUS_SUCCESS, 0);
+    return LwCompleteIrp(irp, STATUS_SUCCESS, 0);
 }
 
 static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
@@ -218,7 +210,7 @@ static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     r.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
     r.returned = 0;
     status = LwServe(&r);
-    return Complete(irp, status, r.returned);
+    return LwCompleteIrp(irp, status, r.returned);
 }
 
 static void RemoveDevice(void)

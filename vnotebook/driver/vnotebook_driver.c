@@ -133,18 +133,10 @@ static NTSTATUS ServePrivate(LwRequest* r)
 
 /* ---- dispatch ------------------------------------------------------------- */
 
-static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
-{
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = NT_SUCCESS(status) ? information : 0;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
-}
-
 static NTSTATUS WINAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
-    return Complete(irp, STATUS_SUCCESS, 0);
+    return LwCompleteIrp(irp, STATUS_SUCCESS, 0);
 }
 
 /* A closing handle may be the last one of a process that has ended: drop what such processes left. */
@@ -152,7 +144,7 @@ static NTSTATUS WINAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
     LwReleaseEndedProcessMappings();
-    return Complete(irp, STATUS_SUCCESS, 0);
+    return LwCompleteIrp(irp, STATUS_SUCCESS, 0);
 }
 
 static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
@@ -179,7 +171,7 @@ static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     } else {
         status = ServePrivate(&r);
     }
-    return Complete(irp, status, r.returned);
+    return LwCompleteIrp(irp, status, r.returned);
 }
 
 static void WINAPI DriverUnload(PDRIVER_OBJECT driver)
