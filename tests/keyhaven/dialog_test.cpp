@@ -102,11 +102,6 @@ DWORD Setting(const char* name)
     return value;
 }
 
-void FailEveryExchange()
-{
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_FAIL_CODE, IOCTL_PCI_CONFIG_READ));
-}
-
 class Dialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -153,8 +148,9 @@ TEST_F(Dialog, NoIconOutlivesAFailedEnableAndAShellRestartAddsItAgain)
         SendMessageA(dialog, WM_FN_PRESS, 0, 0);
         SendMessageA(dialog, taskbarCreated, 0, 0);
         EXPECT_EQ(Icon(NIM_ADD, IDI_FN_ON), g_icons.back());
-        FailEveryExchange();
-        SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);  // the enable fails: the program ends
+        // Every exchange now fails at its first configuration read: the enable fails and the program ends.
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_FAIL_CODE, IOCTL_PCI_CONFIG_READ));
+        SendMessageA(dialog, WM_KEYHAVEN_INSTANT, 0, 0);
     });
     EXPECT_EQ(Texts{"Enable StickyKey fail!"}, g_boxes);
     EXPECT_EQ(Icon(NIM_ADD, IDI_FN_OFF), g_icons.at(g_icons.size() - 2));
