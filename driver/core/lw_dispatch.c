@@ -376,3 +376,16 @@ NTSTATUS LwCompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information)
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
 }
+
+void LwRequestFromIrp(PIRP irp, BOOLEAN callerIsAdmin, LwRequest* request)
+{
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    request->code = stack->Parameters.DeviceIoControl.IoControlCode;
+    request->caller.processId = (ULONG)(ULONG_PTR)PsGetCurrentProcessId();
+    request->caller.isAdmin = callerIsAdmin;
+    request->caller.host = NULL;
+    request->buffer = irp->AssociatedIrp.SystemBuffer;
+    request->inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    request->outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    request->returned = 0;
+}

@@ -107,6 +107,23 @@ void LwReleaseEndedProcessMappings(void);
 void LwReleaseAllMappings(void);
 ULONG LwLiveMappings(void);  /* call with the lock held or from a quiet state */
 
+/* A device-control IRP's code, caller, buffer and lengths as a request, nothing
+   returned yet; the caller's rights and host data are the hosting driver's to set. */
+void LwRequestFromIrp(PIRP irp, BOOLEAN callerIsAdmin, LwRequest* request);
+
+/* MEMORY_BASIC_INFORMATION of a 32-bit process, as the memory queries return it
+   for their information class 0. */
+#define MEMORY_BASIC_INFORMATION_CLASS 0
+typedef struct LwMemoryBasicInformation {
+    PVOID BaseAddress;
+    PVOID AllocationBase;
+    ULONG AllocationProtect;
+    SIZE_T RegionSize;
+    ULONG State;
+    ULONG Protect;
+    ULONG Type;
+} LwMemoryBasicInformation;
+
 /* Completes an IRP with its status; a failed request reports no bytes. */
 NTSTATUS LwCompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information);
 

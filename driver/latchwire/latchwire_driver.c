@@ -20,7 +20,6 @@ typedef NTSTATUS(NTAPI* QueryVirtualMemoryFn)(HANDLE process, PVOID address, ULO
                                               PVOID information, SIZE_T length, PSIZE_T returned);
 static QueryVirtualMemoryFn QueryVirtualMemory;
 
-#define MEMORY_BASIC_INFORMATION_CLASS 0
 #define REGION_COMMITTED 0x1000u
 #define PAGE_BYTES 0x1000u
 
@@ -28,16 +27,6 @@ static PDEVICE_OBJECT LatchwireDevice;
 static BOOLEAN WatchingProcesses;
 
 /* ---- the caller's memory: the current process ------------------------------ */
-
-typedef struct RegionInfo {
-    PVOID BaseAddress;
-    PVOID AllocationBase;
-    ULONG AllocationProtect;
-    SIZE_T RegionSize;
-    ULONG State;
-    ULONG Protect;
-    ULONG Type;
-} RegionInfo;
 
 static BOOLEAN InCallersContext(const LwCaller* caller)
 {
@@ -71,7 +60,7 @@ static void DescribePageBySecuring(ULONG address, LwRegion* region)
 
 static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
 {
-    RegionInfo info;
+    LwMemoryBasicInformation info;
     SIZE_T size = 0;
     NTSTATUS status;
     if (!InCallersContext(caller)) return STATUS_ACCESS_DENIED;
@@ -196,19 +185,11 @@ static NTSTATUS WINAPI DispatchCreateClose(PDEVICE_OBJECT device, PIRP irp)
 
 static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 {
-    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     LwRequest r;
     NTSTATUS status;
     (void)device;
 
-    r.code = stack->Parameters.DeviceIoControl.IoControlCode;
-    r.caller.processId = (ULONG)(ULONG_PTR)PsGetCurrentProcessId();
-    r.caller.isAdmin = CallerIsAdmin();
-    r.caller.host = NULL;
-    r.buffer = irp->AssociatedIrp.SystemBuffer;
-    r.inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
-    r.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    r.returned = 0;
+    LwRequestFromIrp(irp, CallerIsAdmin(), &r);
     status = LwServe(&r);
     return LwCompleteIrp(irp, status, r.returned);
 }

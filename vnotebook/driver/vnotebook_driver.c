@@ -149,19 +149,11 @@ static NTSTATUS WINAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp)
 
 static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
 {
-    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     LwRequest r;
     NTSTATUS status;
     (void)device;
 
-    r.code = stack->Parameters.DeviceIoControl.IoControlCode;
-    r.caller.processId = (ULONG)(ULONG_PTR)PsGetCurrentProcessId();
-    r.buffer = irp->AssociatedIrp.SystemBuffer;
-    r.inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
-    r.outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    r.returned = 0;
-    r.caller.isAdmin = Machine.callerIsAdmin != 0;
-    r.caller.host = NULL;
+    LwRequestFromIrp(irp, Machine.callerIsAdmin != 0, &r);
     if (r.inputLength != 0 && r.buffer == NULL) {
         status = STATUS_INVALID_PARAMETER;
     } else if (LwIsPublicCode(r.code)) {

@@ -133,18 +133,6 @@ NTSTATUS WineHostStart(void)
 
 #define CURRENT_PROCESS ((HANDLE)(LONG_PTR)-1)
 #define VIEW_UNMAP 2
-#define MEMORY_BASIC_INFORMATION_CLASS 0
-
-/* MEMORY_BASIC_INFORMATION of a 32-bit process. */
-typedef struct RegionInfo {
-    PVOID BaseAddress;
-    PVOID AllocationBase;
-    ULONG AllocationProtect;
-    SIZE_T RegionSize;
-    ULONG State;
-    ULONG Protect;
-    ULONG Type;
-} RegionInfo;
 
 static NTSTATUS OpenProcessById(ULONG processId, ACCESS_MASK access, PHANDLE process)
 {
@@ -174,7 +162,7 @@ void WineCloseCaller(LwCaller* caller)
 
 static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
 {
-    RegionInfo info;
+    LwMemoryBasicInformation info;
     SIZE_T size = 0;
     NTSTATUS status;
     if (caller->host == NULL) return STATUS_INVALID_HANDLE;
