@@ -18,8 +18,6 @@ using Messages = std::vector<std::string>;
 
 namespace {
 
-const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
-
 constexpr DWORD kOwnCopy = 0xFFFFFFFF;  // a word that points at the library's own copy of the value
 constexpr ULONG kPort = VN_SCRATCH_PORT_FIRST;
 UCHAR g_variable[8];

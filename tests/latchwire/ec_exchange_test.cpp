@@ -16,8 +16,6 @@ using Messages = std::vector<std::string>;
 
 namespace {
 
-const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
-
 std::string Hex(const char* format, unsigned a, unsigned b = 0)
 {
     char text[48];

@@ -15,8 +15,6 @@ using testsupport::VirtualNotebook;
 
 namespace {
 
-const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
-
 constexpr char kSemaphoreName[] = "Quorin Utility Semaphore Object";
 
 PROCESS_INFORMATION StartWorker(int exchanges)

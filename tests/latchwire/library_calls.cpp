@@ -4,11 +4,15 @@
 #include <cstring>
 #include <mutex>
 
+#include "driver_environment.h"
 #include "import_hook.h"
 #include "latchwire_device.h"
 
 namespace latchwiretest {
 namespace {
+
+// Every program that records the library's calls runs against the virtual notebook, installed once.
+const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
 
 struct State {
     std::mutex lock;
