@@ -2,7 +2,8 @@
  * The Latchwire device's dispatch core, shared by every driver that serves
  * "\\.\Latchwire": it knows the control codes, checks sizes and the caller's
  * pointers, reads the request records, applies the access policy, keeps the
- * physical mappings of each process and serialises requests.
+ * physical mappings of each process, runs the EC mailbox over the hardware
+ * layer's ports, and serialises requests.
  *
  * Around it a driver supplies two thin layers:
  * - LwCallerMemory: how the caller's memory is reached (the driver's host
@@ -10,9 +11,13 @@
  * - LwHardware: the ports, configuration space, physical memory and EC that
  *   the requests act on.
  *
- * Every routine here runs at PASSIVE_LEVEL; requests are serialised by a
- * fast mutex held in a critical region (never a spin lock), under which the
- * layers may call PASSIVE_LEVEL routines.
+ * Every routine here runs at PASSIVE_LEVEL. Two fast mutexes, each held in a
+ * critical region (never a spin lock), and never one inside the other:
+ * - the hardware lock orders the requests' port, configuration and EC work;
+ *   the caller's memory is never touched while it is held;
+ * - the mapping lock guards the mapping table, and is all that a process's
+ *   end waits for (and only when the table holds mappings at all).
+ * The caller's memory is touched only inside an exception frame (lw_guard.h).
  */
 #ifndef LW_DISPATCH_H
 #define LW_DISPATCH_H
@@ -25,10 +30,12 @@
 #define LW_PCI_CONFIG_BYTES 256u
 #define LW_MAILBOX_MAX_DATA 2u
 #define LW_MAILBOX_MAX_REPLY 8u
+/* Flag polls before the EC counts as silent in a mailbox exchange. */
+#define LW_EC_FLAG_POLLS 20000u
 
 /* The process a request comes from, as the hosting driver found it. */
 typedef struct LwCaller {
-    ULONG processId;
+    ULONG processId;  /* trustworthy as a key only while a reference to the process is held */
     BOOLEAN isAdmin;
     PVOID host;  /* the hosting driver's own per-request data (a handle to the caller, say) */
 } LwCaller;
@@ -47,14 +54,19 @@ typedef struct LwCallerMemory {
     /* Copies after the core has checked the whole range. */
     NTSTATUS (*Read)(const LwCaller* caller, ULONG address, void* buffer, ULONG length);
     NTSTATUS (*Write)(const LwCaller* caller, ULONG address, const void* buffer, ULONG length);
-    /* Optional: TRUE once the process has ended (its mappings can then be dropped). */
-    BOOLEAN (*ProcessEnded)(ULONG processId);
+    /* A reference to the caller's process that a mapping keeps: the process object
+       (and with it the process id) lives as long as the reference. NULL on failure. */
+    PVOID (*ReferenceProcess)(const LwCaller* caller);
+    void (*DereferenceProcess)(PVOID process);
+    /* Optional: TRUE once the referenced process has ended (its mappings can then be dropped). */
+    BOOLEAN (*ProcessEnded)(PVOID process);
 } LwCallerMemory;
 
 /* A live physical mapping; host is the hardware layer's own bookkeeping. */
 typedef struct LwMapping {
     BOOLEAN inUse;
     ULONG processId;
+    PVOID process;  /* the reference that LwCallerMemory.ReferenceProcess gave */
     ULONG linear;
     ULONG phys;
     ULONG length;
@@ -70,9 +82,6 @@ typedef struct LwHardware {
     NTSTATUS (*Map)(const LwCaller* caller, LwMapping* mapping);
     /* Releases a mapping; processEnded: its process is gone, only the record's resources remain. */
     void (*Unmap)(LwMapping* mapping, BOOLEAN processEnded);
-    /* One EC mailbox exchange: command, dataCount bytes of data, replyCount bytes of reply. */
-    NTSTATUS (*Mailbox)(const LwCaller* caller, UCHAR command, const UCHAR* data, ULONG dataCount, UCHAR* reply,
-                        ULONG replyCount);
     /* Optional: called for each public request before it is carried out; a failure refuses it. */
     NTSTATUS (*Admit)(ULONG code);
     /* Optional: the byte count a map reports (4 when absent). */
@@ -91,9 +100,14 @@ typedef struct LwRequest {
 
 void LwInitialize(const LwCallerMemory* memory, const LwHardware* hardware);
 
-/* Serialises with LwServe; for a host's own codes. */
+/* The hardware lock, for a host's own codes that touch the hardware. */
 void LwLock(void);
 void LwUnlock(void);
+
+/* Reads the bridges' decode registers again as "found at start", for a host
+   whose hardware changed under the driver (the virtual notebook's chipset);
+   call with the hardware lock held. */
+void LwRereadDecodeRegisters(void);
 
 /* TRUE if code is one of the twelve public codes. */
 BOOLEAN LwIsPublicCode(ULONG code);
@@ -101,11 +115,12 @@ BOOLEAN LwIsPublicCode(ULONG code);
 /* Serves one public request (takes the lock itself). */
 NTSTATUS LwServe(LwRequest* request);
 
-/* Mappings: release those of one process, of every ended process, or all. */
-void LwReleaseProcessMappings(ULONG processId, BOOLEAN processEnded);
+/* Mappings: release those of one ending process (quick when it has none), of
+   every ended process, or all. */
+void LwReleaseProcessMappings(ULONG processId);
 void LwReleaseEndedProcessMappings(void);
 void LwReleaseAllMappings(void);
-ULONG LwLiveMappings(void);  /* call with the lock held or from a quiet state */
+ULONG LwLiveMappings(void);
 
 /* A device-control IRP's code, caller, buffer and lengths as a request, nothing
    returned yet; the caller's rights and host data are the hosting driver's to set. */

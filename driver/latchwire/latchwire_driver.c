@@ -5,14 +5,15 @@
  * twelve control codes through the shared dispatch core on the real hardware
  * (real_hardware.c). As the top driver of its device it is called in the
  * requesting thread at PASSIVE_LEVEL, so the caller's memory is the current
- * process's user space. Administrators and SYSTEM get every code; standard
- * users what the access policy grants. A process's physical mappings are
- * released when it ends.
+ * process's user space. Administrators and SYSTEM (by the effective token)
+ * get every code; standard users what the access policy grants. A process's
+ * physical mappings hold a reference to it and are released when it ends.
  */
 #include <ntifs.h>
 
 #include "latchwire_device.h"
 #include "lw_dispatch.h"
+#include "lw_guard.h"
 #include "real_hardware.h"
 
 /* ZwQueryVirtualMemory, which Windows XP's kernel does not export: looked up at load time. */
@@ -79,25 +80,49 @@ static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegio
     return STATUS_SUCCESS;
 }
 
+typedef struct CallerCopy {
+    PVOID user;
+    PVOID kernel;
+    ULONG length;
+    BOOLEAN toCaller;
+} CallerCopy;
+
+/* Runs inside an exception frame: the probes raise, and so does a copy that meets a page gone bad. */
+static long ProbeAndCopy(void* context)
+{
+    const CallerCopy* copy = (const CallerCopy*)context;
+    if (copy->toCaller) {
+        ProbeForWrite(copy->user, copy->length, 1);
+        RtlCopyMemory(copy->user, copy->kernel, copy->length);
+    } else {
+        ProbeForRead(copy->user, copy->length, 1);
+        RtlCopyMemory(copy->kernel, copy->user, copy->length);
+    }
+    return STATUS_SUCCESS;
+}
+
 /*
  * The range was checked by the core; securing it keeps another thread of the
- * caller from freeing it or taking its access away while it is copied.
+ * caller from freeing it or taking its access away while it is copied. Securing
+ * does not stop every exception (an in-page error from a mapped view, say), so
+ * the copy itself runs in an exception frame that turns one into its status.
  */
 static NTSTATUS CopyWithCaller(const LwCaller* caller, ULONG address, void* kernel, ULONG length, BOOLEAN toCaller)
 {
-    PVOID user = (PVOID)(ULONG_PTR)address;
+    CallerCopy copy;
     HANDLE secured;
+    NTSTATUS status;
     if (!InCallersContext(caller)) return STATUS_ACCESS_DENIED;
     if (!InUserSpace(address, length)) return STATUS_ACCESS_VIOLATION;
-    secured = MmSecureVirtualMemory(user, length, toCaller ? PAGE_READWRITE : PAGE_READONLY);
+    copy.user = (PVOID)(ULONG_PTR)address;
+    copy.kernel = kernel;
+    copy.length = length;
+    copy.toCaller = toCaller;
+    secured = MmSecureVirtualMemory(copy.user, length, toCaller ? PAGE_READWRITE : PAGE_READONLY);
     if (secured == NULL) return STATUS_ACCESS_VIOLATION;
-    if (toCaller) {
-        RtlCopyMemory(user, kernel, length);
-    } else {
-        RtlCopyMemory(kernel, user, length);
-    }
+    status = LwGuardedCall(ProbeAndCopy, &copy);
     MmUnsecureVirtualMemory(secured);
-    return STATUS_SUCCESS;
+    return status;
 }
 
 static NTSTATUS ReadCaller(const LwCaller* caller, ULONG address, void* buffer, ULONG length)
@@ -110,8 +135,25 @@ static NTSTATUS WriteCaller(const LwCaller* caller, ULONG address, const void* b
     return CopyWithCaller(caller, address, (void*)buffer, length, TRUE);
 }
 
+/* The caller is the current process: a mapping keeps it referenced. */
+static PVOID ReferenceCaller(const LwCaller* caller)
+{
+    PEPROCESS process;
+    if (!InCallersContext(caller)) return NULL;
+    process = PsGetCurrentProcess();
+    ObReferenceObject(process);
+    return process;
+}
+
+static void DereferenceCaller(PVOID process)
+{
+    ObDereferenceObject(process);
+}
+
 /* Ended processes are reported by the process notification, not looked for. */
-static const LwCallerMemory CallerContextMemory = { QueryCallerRegion, ReadCaller, WriteCaller, NULL };
+static const LwCallerMemory CallerContextMemory = {
+    QueryCallerRegion, ReadCaller, WriteCaller, ReferenceCaller, DereferenceCaller, NULL,
+};
 
 /* ---- who is calling ---------------------------------------------------------- */
 
@@ -146,16 +188,33 @@ static BOOLEAN HoldsEnabledAdministrators(const TOKEN_GROUPS* groups)
 }
 
 /*
- * Administrators and SYSTEM (whose token holds the Administrators group): the
- * calling process's primary token, which is the current process's.
+ * The token the caller acts with: the thread's impersonation token when it has
+ * one (a service serving a client), else its process's primary token. An
+ * impersonation below SecurityImpersonation (identification only) gives no
+ * token to act with.
  */
-static BOOLEAN CallerIsAdmin(void)
+static NTSTATUS OpenEffectiveToken(HANDLE* token, BOOLEAN* impersonating)
 {
-    HANDLE token;
+    NTSTATUS status = ZwOpenThreadTokenEx(NtCurrentThread(), TOKEN_QUERY, TRUE, OBJ_KERNEL_HANDLE, token);
+    *impersonating = NT_SUCCESS(status);
+    if (status == STATUS_NO_TOKEN) status = ZwOpenProcessTokenEx(NtCurrentProcess(), TOKEN_QUERY, OBJ_KERNEL_HANDLE, token);
+    return status;
+}
+
+static BOOLEAN MayActAs(HANDLE token, BOOLEAN impersonating)
+{
+    SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
+    ULONG size = 0;
+    if (!impersonating) return TRUE;
+    if (!NT_SUCCESS(ZwQueryInformationToken(token, TokenImpersonationLevel, &level, sizeof level, &size))) return FALSE;
+    return level >= SecurityImpersonation;
+}
+
+static BOOLEAN TokenHoldsAdministrators(HANDLE token)
+{
     ULONG size = 0;
     TOKEN_GROUPS* groups;
     BOOLEAN admin = FALSE;
-    if (!NT_SUCCESS(ZwOpenProcessTokenEx(NtCurrentProcess(), TOKEN_QUERY, OBJ_KERNEL_HANDLE, &token))) return FALSE;
     ZwQueryInformationToken(token, TokenGroups, NULL, 0, &size);
     groups = size ? (TOKEN_GROUPS*)ExAllocatePoolWithTag(PagedPool, size, TOKEN_TAG) : NULL;
     if (groups != NULL) {
@@ -164,6 +223,16 @@ static BOOLEAN CallerIsAdmin(void)
         }
         ExFreePoolWithTag(groups, TOKEN_TAG);
     }
+    return admin;
+}
+
+/* Administrators and SYSTEM (whose token holds the Administrators group), by the effective token. */
+static BOOLEAN CallerIsAdmin(void)
+{
+    HANDLE token;
+    BOOLEAN impersonating = FALSE, admin;
+    if (!NT_SUCCESS(OpenEffectiveToken(&token, &impersonating))) return FALSE;
+    admin = MayActAs(token, impersonating) && TokenHoldsAdministrators(token);
     ZwClose(token);
     return admin;
 }
@@ -172,7 +241,7 @@ static BOOLEAN CallerIsAdmin(void)
 static VOID NTAPI OnProcessNotify(HANDLE parentId, HANDLE processId, BOOLEAN create)
 {
     (void)parentId;
-    if (!create) LwReleaseProcessMappings((ULONG)(ULONG_PTR)processId, FALSE);
+    if (!create) LwReleaseProcessMappings((ULONG)(ULONG_PTR)processId);
 }
 
 /* ---- dispatch ---------------------------------------------------------------- */
@@ -203,12 +272,13 @@ static void RemoveDevice(void)
     LatchwireDevice = NULL;
 }
 
+/* Mappings go first, while their processes' ends are still reported; then the notification. */
 static void WINAPI DriverUnload(PDRIVER_OBJECT driver)
 {
     (void)driver;
+    LwReleaseAllMappings();
     if (WatchingProcesses) PsSetCreateProcessNotifyRoutine(OnProcessNotify, TRUE);
     WatchingProcesses = FALSE;
-    LwReleaseAllMappings();
     RemoveDevice();
 }
 

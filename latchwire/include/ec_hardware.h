@@ -41,6 +41,8 @@
 #define SECOND_CHIPSET_DECODE_BASE  0x84u /* 2 bytes */
 #define SECOND_CHIPSET_INDEX_BASE   0xFF2Cu
 #define SECOND_CHIPSET_OPEN_VALUE   0xFF01u /* what the register reads once the window is open */
+/* What is written to open it: the window's base with the low nibble 1. */
+#define SECOND_CHIPSET_DECODE_OPEN  ((SECOND_CHIPSET_INDEX_BASE & 0xFFF0u) | 0x0001u)
 
 #define LPC_BRIDGE_BUS 0u
 

@@ -83,5 +83,7 @@ LATCHWIRE_RECORD_SIZE_CHECK(EcIoRequest, 20);
 
 /* Output of IOCTL_MAP_PHYSICAL: one 32-bit linear address. */
 #define LATCHWIRE_MAP_OUTPUT_SIZE 4u
+/* The longest range one map request may ask for (16 MiB); a longer one is refused. */
+#define LATCHWIRE_MAX_MAP_LENGTH 0x01000000u
 
 #endif

@@ -472,49 +472,6 @@ int vn_map_check(const VnMachine* m, uint32_t phys, uint32_t* length) {
     return *length <= m->physSize - start;
 }
 
-/* One handshake of the mailbox: 1 if the EC answers it (within its budget). */
-static int mailboxAnswer(VnMachine* m) {
-    if (m->ecAnswerBudget != VN_UNLIMITED && m->answersGiven >= m->ecAnswerBudget) return 0;
-    ++m->answersGiven;
-    return 1;
-}
-
-static void mailboxTake(VnMachine* m, uint32_t agent, uint8_t isCommand, uint8_t value) {
-    if (isCommand)
-        m->ecCmd = value;
-    else
-        m->ecData = value;
-    m->pendingIsCommand = isCommand;
-    m->pendingAgent = agent;
-    m->pendingByte = 1;
-    takeByte(m);
-}
-
-int vn_ec_mailbox(VnMachine* m, uint32_t agent, uint8_t command, const uint8_t* data, uint32_t dataCount,
-                  uint8_t* reply, uint32_t replyCount) {
-    int ok = 1;
-    uint32_t i;
-    if (m->exchangeActive || m->ecFlag != VN_EC_FLAG_FREE) return 0; /* an index-mode exchange is running */
-    if (!mailboxAnswer(m)) return 0;
-    mailboxTake(m, agent, 1, command);
-    for (i = 0; ok && i < dataCount; ++i) {
-        ok = mailboxAnswer(m);
-        if (ok) mailboxTake(m, agent, 0, data[i]);
-    }
-    for (i = 0; ok && i < replyCount; ++i) {
-        reply[i] = m->ecData;
-        ok = mailboxAnswer(m);
-        if (ok) m->ecData = m->replyNext < m->replyCount ? m->replyBytes[m->replyNext++] : 0;
-    }
-    /* The exchange ends as an index-mode one does when the host sets the flag free. */
-    m->exchangeActive = 0;
-    m->awaitingData = 0;
-    m->replyCount = 0;
-    m->replyNext = 0;
-    m->pendingByte = 0;
-    return ok;
-}
-
 int vn_take_request_fault(VnMachine* m, uint32_t code) {
     if (m->failCode == 0 || code != m->failCode || m->failCodeCount == 0) return 0;
     if (m->failCodeCount != VN_UNLIMITED) --m->failCodeCount;

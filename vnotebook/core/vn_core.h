@@ -241,14 +241,6 @@ int vn_pci_write(VnMachine* m, uint32_t bus, uint32_t device, uint32_t function,
  * written back through *length). */
 int vn_map_check(const VnMachine* m, uint32_t phys, uint32_t* length);
 
-/* One mailbox exchange carried by the driver, on the same firmware as the index
- * window: the command, dataCount data bytes, then replyCount bytes into reply.
- * Each byte is one handshake answer (counted against VN_CFG_EC_ANSWER_BUDGET).
- * 0 if an index-mode exchange is in progress or the EC stops answering; the
- * bytes taken until then keep their effect. */
-int vn_ec_mailbox(VnMachine* m, uint32_t agent, uint8_t command, const uint8_t* data, uint32_t dataCount,
-                  uint8_t* reply, uint32_t replyCount);
-
 /* Driver-level faults: 1 if code is the nonzero VN_CFG_FAIL_CODE and its count is not used up; a finite
  * count (VN_CFG_FAIL_CODE_COUNT, power-on VN_UNLIMITED) is then decremented. */
 int vn_take_request_fault(VnMachine* m, uint32_t code);

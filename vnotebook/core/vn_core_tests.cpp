@@ -355,28 +355,4 @@ TEST_F(Notebook, MapRangesLieInsideThePhysicalWindow) {
     EXPECT_EQ(0, vn_map_check(&m, VN_PHYS_BASE, nullptr));
 }
 
-TEST_F(Notebook, MailboxSharesTheFirmwareAndRefusesWhileAnIndexExchangeRuns) {
-    const uint8_t on[] = {VN_EC_STICKY_ON}, up[] = {VN_EC_FN_UP};
-    ASSERT_EQ(1, vn_ec_mailbox(&m, kAgentA, VN_EC_CMD_STICKY, on, 1, nullptr, 0));
-    Host a(&m, kAgentA);
-    ASSERT_TRUE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_FN_DOWN}));
-    uint8_t reply[3] = {0xEE, 0xEE, 0xEE};
-    ASSERT_EQ(1, vn_ec_mailbox(&m, kAgentB, VN_EC_CMD_QUERY_STATE, nullptr, 0, reply, 3));
-    EXPECT_EQ(0x010100, reply[0] << 16 | reply[1] << 8 | reply[2]) << "sticky, Fn, then 0";
-    VnSnapshot s = snap();
-    EXPECT_EQ(5u, s.ecLogCount);  // C59 D60, C59 D62, C58
-    EXPECT_EQ(0u, s.exchangeActive + s.violationOverlap + s.violationInterleave + s.violationNoReady);
-
-    ASSERT_TRUE(a.enable());
-    ASSERT_TRUE(a.setByte(VN_EC_CMD_REG, VN_EC_CMD_STICKY));
-    EXPECT_EQ(0, vn_ec_mailbox(&m, kAgentB, VN_EC_CMD_STICKY, on, 1, nullptr, 0));
-    EXPECT_EQ(6u, snap().ecLogCount) << "nothing taken from the refused mailbox";
-    a.clear();
-    a.disable();
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_EC_ANSWER_BUDGET, 1));  // the command is answered, the data byte not
-    EXPECT_EQ(0, vn_ec_mailbox(&m, kAgentB, VN_EC_CMD_STICKY, up, 1, nullptr, 0));
-    EXPECT_EQ(1u, snap().fnDown);
-    EXPECT_EQ(0u, snap().exchangeActive);
-}
-
 }  // namespace

@@ -2,8 +2,9 @@
  * Simulation kernel driver of the virtual notebook.
  *
  * Creates \Device\Latchwire with the link \DosDevices\Latchwire and serves
- * the Latchwire control codes through the shared dispatch core, with the
- * emulator core in place of the hardware and Wine's user-mode hosting to
+ * the Latchwire control codes through the shared dispatch core (the EC
+ * mailbox included, run over the emulated ports), with the emulator core in
+ * place of the hardware and Wine's user-mode hosting to
  * reach the caller (wine_host.c). Physical memory is a shared section whose
  * views are mapped into the caller.
  *
@@ -69,15 +70,7 @@ static NTSTATUS EmulatedMap(const LwCaller* caller, LwMapping* mapping)
 
 static void EmulatedUnmap(LwMapping* mapping, BOOLEAN processEnded)
 {
-    if (!processEnded) WineUnmapFromProcess(mapping->processId, mapping->host);
-}
-
-static NTSTATUS EmulatedMailbox(const LwCaller* caller, UCHAR command, const UCHAR* data, ULONG dataCount,
-                                UCHAR* reply, ULONG replyCount)
-{
-    return vn_ec_mailbox(&Machine, caller->processId, command, data, dataCount, reply, replyCount)
-               ? STATUS_SUCCESS
-               : STATUS_IO_DEVICE_ERROR;
+    if (!processEnded) WineUnmapFromProcess((HANDLE)mapping->process, mapping->host);
 }
 
 /* Counts every public request and applies an injected request fault. */
@@ -94,7 +87,7 @@ static ULONG EmulatedMapReportedLength(void)
 
 static const LwHardware EmulatedHardware = {
     EmulatedReadPort, EmulatedWritePort, EmulatedReadConfig, EmulatedWriteConfig, EmulatedMap, EmulatedUnmap,
-    EmulatedMailbox, EmulatedAdmit, EmulatedMapReportedLength,
+    EmulatedAdmit, EmulatedMapReportedLength,
 };
 
 /* ---- private codes -------------------------------------------------------- */
@@ -116,6 +109,7 @@ static NTSTATUS ServePrivate(LwRequest* r)
         if (r->inputLength != sizeof(VnConfigRequest) || r->outputLength != 0) return STATUS_INFO_LENGTH_MISMATCH;
         LwLock();
         done = vn_configure(&Machine, in->Key, in->Value);
+        if (done && in->Key == VN_CFG_CHIPSET) LwRereadDecodeRegisters(); /* another notebook under the driver */
         LwUnlock();
         return done ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
     }
@@ -124,6 +118,7 @@ static NTSTATUS ServePrivate(LwRequest* r)
         LwReleaseAllMappings();
         LwLock();
         vn_init(&Machine, (uint8_t*)PhysView, VN_PHYS_SIZE);
+        LwRereadDecodeRegisters();
         LwUnlock();
         return STATUS_SUCCESS;
     default:

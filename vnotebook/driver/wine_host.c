@@ -196,20 +196,32 @@ static NTSTATUS WriteCaller(const LwCaller* caller, ULONG address, const void* b
     return status;
 }
 
-/* Ended: the process cannot be opened any more, or its handle is signalled. */
-static BOOLEAN ProcessEnded(ULONG processId)
+/* A handle of the mapping's own: it keeps the process object, and with it the id, from going away. */
+static PVOID ReferenceCaller(const LwCaller* caller)
 {
-    HANDLE process;
-    LARGE_INTEGER now;
-    NTSTATUS status = OpenProcessById(processId, PROCESS_SYNCHRONIZE, &process);
-    if (!NT_SUCCESS(status)) return TRUE;
-    now.QuadPart = 0;
-    status = Ntdll.WaitForSingleObject(process, FALSE, &now);
-    Ntdll.Close(process);
-    return status == STATUS_WAIT_0;
+    HANDLE process = NULL;
+    if (!NT_SUCCESS(OpenProcessById(caller->processId, PROCESS_SYNCHRONIZE | PROCESS_VM_OPERATION, &process))) {
+        return NULL;
+    }
+    return process;
 }
 
-const LwCallerMemory WineCallerMemory = { QueryCallerRegion, ReadCaller, WriteCaller, ProcessEnded };
+static void DereferenceCaller(PVOID process)
+{
+    Ntdll.Close((HANDLE)process);
+}
+
+/* Ended: the held handle is signalled. */
+static BOOLEAN ProcessEnded(PVOID process)
+{
+    LARGE_INTEGER now;
+    now.QuadPart = 0;
+    return Ntdll.WaitForSingleObject((HANDLE)process, FALSE, &now) == STATUS_WAIT_0;
+}
+
+const LwCallerMemory WineCallerMemory = {
+    QueryCallerRegion, ReadCaller, WriteCaller, ReferenceCaller, DereferenceCaller, ProcessEnded,
+};
 
 /* ---- sections ------------------------------------------------------------ */
 
@@ -249,10 +261,7 @@ NTSTATUS WineMapIntoCaller(ULONG processId, HANDLE section, PVOID* view)
     return status;
 }
 
-void WineUnmapFromProcess(ULONG processId, PVOID view)
+void WineUnmapFromProcess(HANDLE process, PVOID view)
 {
-    HANDLE process;
-    if (!NT_SUCCESS(OpenProcessById(processId, PROCESS_VM_OPERATION, &process))) return;
     Ntdll.UnmapViewOfSection(process, view);
-    Ntdll.Close(process);
 }

@@ -26,7 +26,7 @@ void WineDeleteSection(HANDLE section, PVOID view);
 
 /* Maps a whole section into the caller's process (read/write); *view is its base there. */
 NTSTATUS WineMapIntoCaller(ULONG processId, HANDLE section, PVOID* view);
-/* Unmaps a view from a process that may have ended meanwhile. */
-void WineUnmapFromProcess(ULONG processId, PVOID view);
+/* Unmaps a view from a process (a handle that a mapping holds) that may have ended meanwhile. */
+void WineUnmapFromProcess(HANDLE process, PVOID view);
 
 #endif

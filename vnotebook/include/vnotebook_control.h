@@ -26,9 +26,10 @@ typedef struct VnConfigRequest {
 
 /*
  * The EC mailbox codes (IOCTL_EC_IO_SEND, IOCTL_EC_IO_RECEIVE) as this driver
- * reads an EcIoRequest. The driver runs the whole exchange on the emulated EC,
- * the same firmware the index window reaches, and refuses it while an
- * index-mode exchange is in progress.
+ * reads an EcIoRequest. The dispatch core runs the whole exchange through the
+ * EC's index window, over the same emulated ports the library uses, and
+ * refuses it (busy) unless the window is idle: the idle address in the index
+ * ports and the flag free.
  *
  *   Param1   command byte
  *   Param2   number of data bytes to send, 0 to VN_MAILBOX_MAX_DATA
