@@ -20,6 +20,8 @@ struct State {
     DWORD failCode = 0;
     int failNth = 0, seen = 0;
     bool failCloses = false;
+    int beforeNth = 0;
+    std::function<void()> before;
 } g;
 
 DWORD Width(DWORD code)
@@ -56,11 +58,14 @@ BOOL WINAPI OnDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize
     if (inSize) std::memcpy(r.words.data(), in, r.words.size() * 4);
     if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], Width(code));
     if (code == IOCTL_PCI_CONFIG_WRITE && r.words.size() == 7) r.pointee = ValueAt(r.words[5], r.words[6]);
+    std::function<void()> before;
     {
         std::lock_guard<std::mutex> hold(g.lock);
         g.recorded.requests.push_back(r);
         if (code == g.failCode && ++g.seen == g.failNth) return FALSE;
+        if (static_cast<int>(g.recorded.requests.size()) == g.beforeNth) before = g.before;
     }
+    if (before) before();
     return DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
 }
 
@@ -134,6 +139,7 @@ LibraryCalls::LibraryCalls()
         std::lock_guard<std::mutex> hold(g.lock);
         g.recorded = Recorded();
         g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
+        g.beforeNth = 0, g.before = nullptr;
     }
     hooks_.reset(new Hooks);
 }
@@ -150,6 +156,12 @@ void LibraryCalls::FailRequest(DWORD code, int nth)
 {
     std::lock_guard<std::mutex> hold(g.lock);
     g.failCode = code, g.failNth = nth, g.seen = 0;
+}
+
+void LibraryCalls::BeforeRequest(int nth, std::function<void()> action)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.beforeNth = nth, g.before = std::move(action);
 }
 
 void LibraryCalls::FailCloses()

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ public:
     void FailRequest(DWORD code, int nth);
     // From now on CloseHandle reports failure (the handle is closed all the same).
     void FailCloses();
+    // Runs action just before the nth device request (from 1) goes to the driver.
+    void BeforeRequest(int nth, std::function<void()> action);
 
 private:
     struct Hooks;

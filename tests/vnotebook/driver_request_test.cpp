@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "latchwire.h"
 #include "latchwire_device.h"
+#include "ec_hardware.h"
 #include "driver_environment.h"
 
 using testsupport::VirtualNotebook;
@@ -237,23 +239,88 @@ TEST_F(DriverRequests, InputThatCannotBeReadFailsAndChangesNothing)
     }
 }
 
+// Standard-user mode lasts until the driver starts again, which is an administrator's act.
+void RestartAsAdministrator()
+{
+    ASSERT_TRUE(VirtualNotebook::Stop());
+    ASSERT_TRUE(VirtualNotebook::Start());
+    UCHAR value = 0;
+    ASSERT_EQ(1, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value)) << "administrator again";
+}
+
+// Bytes of the EC log, "C59" / "D60", since the log was cleared.
+std::string EcLogText()
+{
+    VnSnapshot s = VirtualNotebook::State();
+    std::string text;
+    for (uint32_t i = 0; i < s.ecLogCount && i < VN_EC_LOG_SIZE; ++i) {
+        char word[8];
+        std::snprintf(word, sizeof word, "%s%02X ", s.ecLog[i].isCommand ? "C" : "D", s.ecLog[i].value);
+        text += word;
+    }
+    return text;
+}
+
 TEST_F(DriverRequests, StandardUserMayRunTheStickyKeyExchangeAndNothingRaw)
 {
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 0));
     for (uint32_t chipset : {VN_CHIPSET_FIRST, VN_CHIPSET_SECOND}) {
         ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, chipset));
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 0));
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CLEAR_LOG, 0));
+        const VnSnapshot before = VirtualNotebook::State();
         UCHAR value = 0;
         ULONG linear = 0;
         EXPECT_EQ(0, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value)) << chipset;
         EXPECT_EQ(0, Phy_Mapp_Lin(VN_PHYS_BASE, 0x100, &linear)) << chipset;
+
+        // Through the index window only the sticky-key command's bytes reach the EC.
+        UCHAR data[2] = {0xAA, 0x55};
+        UCHAR reply[2] = {0xEE, 0xEE};
+        EXPECT_EQ(0, EC_IndexMode_WriteCOMM(0x77, 2, data)) << chipset;
+        EXPECT_EQ(0, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, reply)) << chipset;
+        EXPECT_EQ(0, EC_IO_SendCOMM(VN_EC_CMD_QUERY_STATE, 0, 0, 0, 0)) << chipset;
+        EXPECT_EQ("", EcLogText()) << chipset << ": nothing but refused bytes was offered";
+        EXPECT_EQ(0, EC_IndexMode_WriteCOMM(STICKY_CMD, 1, data)) << chipset << ": a data byte outside the four";
+        EXPECT_EQ("C59 ", EcLogText()) << chipset << ": the command, not the data byte";
+        EXPECT_EQ(before.stickyMode, VirtualNotebook::State().stickyMode) << chipset;
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CLEAR_LOG, 0));
+        // The decode register takes only the opening value and the one found.
+        USHORT elsewhere = 0x0061;
+        const ULONG device = chipset == VN_CHIPSET_FIRST ? FIRST_CHIPSET_DEVICE : SECOND_CHIPSET_DEVICE;
+        const ULONG function = chipset == VN_CHIPSET_FIRST ? FIRST_CHIPSET_FUNCTION : SECOND_CHIPSET_FUNCTION;
+        const ULONG decode = chipset == VN_CHIPSET_FIRST ? FIRST_CHIPSET_DECODE_BASE : SECOND_CHIPSET_DECODE_BASE;
+        EXPECT_EQ(0, PCI_DeviceWriteCOMM(1, 0, device, function, decode, reinterpret_cast<UCHAR*>(&elsewhere), 2));
+        VnSnapshot refused = VirtualNotebook::State();
+        EXPECT_EQ(before.decodeBase, refused.decodeBase) << chipset;
+        EXPECT_EQ(0u, refused.decodeOpen) << chipset;
+        EXPECT_EQ(FLAG_FREE, refused.ecFlag) << chipset << ": a refused exchange still sets the flag free";
+        EXPECT_EQ(EC_DEFAULT_ADDR, refused.indexAddress) << chipset;
+
         EXPECT_EQ(1, Enable_StickyKey()) << chipset;
         EXPECT_EQ(1, FnKeyDown()) << chipset;
+        EXPECT_EQ(1, EC_IO_SendCOMM(STICKY_CMD, 1, STICKY_DATA_FN_UP, 0, 0)) << chipset << ": the mailbox's command";
         VnSnapshot state = VirtualNotebook::State();
+        EXPECT_EQ("C59 D60 C59 D62 C59 D63 ", EcLogText()) << chipset;
         EXPECT_EQ(1u, state.stickyMode) << chipset;
-        EXPECT_EQ(1u, state.fnDown) << chipset;
+        EXPECT_EQ(0u, state.fnDown) << chipset;
         EXPECT_EQ(0u, state.decodeOpen) << chipset << ": window closed again";
-
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 1));
-        EXPECT_EQ(1, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value)) << chipset;
     }
+    RestartAsAdministrator();
+    // Administrators keep the raw interface.
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CLEAR_LOG, 0));
+    UCHAR data[2] = {0xAA, 0x55};
+    EXPECT_EQ(1, EC_IndexMode_WriteCOMM(0x77, 2, data));
+    EXPECT_EQ("C77 DAA D55 ", EcLogText());
+}
+
+TEST_F(DriverRequests, StandardUserCannotLiftItsOwnRestriction)
+{
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 0));
+    UCHAR value = 0;
+    EXPECT_FALSE(VirtualNotebook::Configure(VN_CFG_CALLER_IS_ADMIN, 1)) << "the configuration request";
+    EXPECT_EQ(0, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value));
+    ASSERT_TRUE(VirtualNotebook::Reset());
+    EXPECT_EQ(0, IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value)) << "the reset request";
+    EXPECT_EQ(1, FnKeyDown()) << "still served as a standard user";
+    RestartAsAdministrator();
 }

@@ -34,7 +34,7 @@ const Setting kSettings[] = {
     {"fail-code", VN_CFG_FAIL_CODE, "control code the driver rejects (0: none)"},
     {"fail-code-count", VN_CFG_FAIL_CODE_COUNT, "how many requests of that code fail"},
     {"clear-log", VN_CFG_CLEAR_LOG, "clear the EC byte log and the counters (value ignored)"},
-    {"caller-is-admin", VN_CFG_CALLER_IS_ADMIN, "0: the access policy treats callers as standard users"},
+    {"caller-is-admin", VN_CFG_CALLER_IS_ADMIN, "0: the access policy treats callers as standard users until the driver restarts"},
 };
 
 void PrintUsage()

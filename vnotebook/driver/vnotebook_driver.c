@@ -24,6 +24,14 @@ static HANDLE PhysSection;
 static PVOID PhysView;
 static PDEVICE_OBJECT LatchwireDevice;
 
+/*
+ * Standard-user mode: every caller is taken for a standard user. Any caller
+ * may switch it on; none may switch it off, and a reset keeps it: only a new
+ * start of the driver (an administrator's act, through the service control
+ * manager) ends it.
+ */
+static BOOLEAN CallersAreStandard;
+
 /* ---- the emulated hardware ------------------------------------------------ */
 
 static NTSTATUS EmulatedReadPort(const LwCaller* caller, ULONG port, ULONG width, ULONG* value)
@@ -92,6 +100,13 @@ static const LwHardware EmulatedHardware = {
 
 /* ---- private codes -------------------------------------------------------- */
 
+static NTSTATUS SetCallerRights(ULONG callerIsAdmin)
+{
+    if (callerIsAdmin > 1) return STATUS_INVALID_PARAMETER;
+    if (callerIsAdmin == 0) CallersAreStandard = TRUE;
+    return callerIsAdmin == 1 && CallersAreStandard ? STATUS_ACCESS_DENIED : STATUS_SUCCESS;
+}
+
 static NTSTATUS ServePrivate(LwRequest* r)
 {
     switch (r->code) {
@@ -107,6 +122,7 @@ static NTSTATUS ServePrivate(LwRequest* r)
         const VnConfigRequest* in = (const VnConfigRequest*)r->buffer;
         int done;
         if (r->inputLength != sizeof(VnConfigRequest) || r->outputLength != 0) return STATUS_INFO_LENGTH_MISMATCH;
+        if (in->Key == VN_CFG_CALLER_IS_ADMIN) return SetCallerRights(in->Value);
         LwLock();
         done = vn_configure(&Machine, in->Key, in->Value);
         if (done && in->Key == VN_CFG_CHIPSET) LwRereadDecodeRegisters(); /* another notebook under the driver */
@@ -148,7 +164,7 @@ static NTSTATUS WINAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
     NTSTATUS status;
     (void)device;
 
-    LwRequestFromIrp(irp, Machine.callerIsAdmin != 0, &r);
+    LwRequestFromIrp(irp, !CallersAreStandard, &r);
     if (r.inputLength != 0 && r.buffer == NULL) {
         status = STATUS_INVALID_PARAMETER;
     } else if (LwIsPublicCode(r.code)) {
