@@ -324,3 +324,70 @@ TEST_F(DriverRequests, StandardUserCannotLiftItsOwnRestriction)
     EXPECT_EQ(1, FnKeyDown()) << "still served as a standard user";
     RestartAsAdministrator();
 }
+
+// Run only as a child process by KillingACallerMidRequestNeverHangsTheDriver: requests with pointers
+// into its memory, back to back, until it is killed (or gives up after a bound).
+TEST_F(DriverRequests, DISABLED_RequestUntilKilled)
+{
+    UCHAR bytes[4] = {};
+    for (int i = 0; i < 200000; ++i) {
+        IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, bytes);
+        PCI_DeviceReceiveCOMM(1, 0, VN_TEST_PCI_DEVICE, 0, 0, bytes, 4);
+    }
+}
+
+namespace {
+
+DWORD WINAPI ProbeTheDriver(void*)
+{
+    UCHAR value = 0;
+    return IO_Port_Read_UCHAR(VN_SCRATCH_PORT_FIRST, &value) ? 0 : 1;
+}
+
+// Waits until the driver has served more than count requests since before; false after 10 s.
+bool WaitForRequests(uint32_t before, uint32_t count)
+{
+    for (int i = 0; i < 1000; ++i) {
+        VnSnapshot s{};
+        if (VirtualNotebook::TryState(&s) && s.requestCount - before >= count) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(DriverRequests, KillingACallerMidRequestNeverHangsTheDriver)
+{
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string command = std::string("\"") + program +
+                          "\" --gtest_also_run_disabled_tests --gtest_filter=*DISABLED_RequestUntilKilled";
+    for (int kill = 0; kill < 50; ++kill) {
+        STARTUPINFOA startup{sizeof startup};
+        PROCESS_INFORMATION child{};
+        uint32_t before = VirtualNotebook::State().requestCount;
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &child));
+        // Varied moments: after 1 to 13 requests, then a pause of 0 to 2 ms.
+        EXPECT_TRUE(WaitForRequests(before, 1 + kill % 13)) << "kill " << kill << ": the child made no requests";
+        Sleep(kill % 3);
+        TerminateProcess(child.hProcess, 9);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 10000)) << "kill " << kill << ": child not gone";
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+
+        HANDLE probe = CreateThread(nullptr, 0, ProbeTheDriver, nullptr, 0, nullptr);
+        ASSERT_NE(nullptr, probe);
+        DWORD waited = WaitForSingleObject(probe, 20000);
+        DWORD result = 1;
+        GetExitCodeThread(probe, &result);
+        CloseHandle(probe);
+        if (waited != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "kill " << kill << ": a request after the kill did not come back";
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);  // the hung driver would hang the clean-up as well
+        }
+        EXPECT_EQ(0u, result) << "kill " << kill << ": the request after the kill failed";
+    }
+}

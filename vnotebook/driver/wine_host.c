@@ -14,6 +14,9 @@ typedef NTSTATUS(NTAPI* NtMapViewOfSectionFn)(HANDLE, HANDLE, PVOID*, ULONG_PTR,
 typedef NTSTATUS(NTAPI* NtUnmapViewOfSectionFn)(HANDLE, PVOID);
 typedef NTSTATUS(NTAPI* NtQueryVirtualMemoryFn)(HANDLE, PVOID, ULONG, PVOID, SIZE_T, PSIZE_T);
 typedef NTSTATUS(NTAPI* NtWaitForSingleObjectFn)(HANDLE, BOOLEAN, PLARGE_INTEGER);
+typedef NTSTATUS(NTAPI* NtWaitForMultipleObjectsFn)(ULONG, const HANDLE*, ULONG, BOOLEAN, PLARGE_INTEGER);
+typedef NTSTATUS(NTAPI* NtCreateEventFn)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, EVENT_TYPE, BOOLEAN);
+typedef NTSTATUS(NTAPI* NtSetEventFn)(HANDLE, PLONG);
 
 static struct {
     NtOpenProcessFn OpenProcess;
@@ -25,7 +28,12 @@ static struct {
     NtUnmapViewOfSectionFn UnmapViewOfSection;
     NtQueryVirtualMemoryFn QueryVirtualMemory;
     NtWaitForSingleObjectFn WaitForSingleObject;
+    NtWaitForMultipleObjectsFn WaitForMultipleObjects;
+    NtCreateEventFn CreateEvent;
+    NtSetEventFn SetEvent;
 } Ntdll;
+
+static FAST_MUTEX QueryAgentMutex;
 
 /* ---- ntdll, found at run time ------------------------------------------ */
 
@@ -113,9 +121,13 @@ NTSTATUS WineHostStart(void)
     Ntdll.UnmapViewOfSection = (NtUnmapViewOfSectionFn)FindExport(ntdll, "NtUnmapViewOfSection");
     Ntdll.QueryVirtualMemory = (NtQueryVirtualMemoryFn)FindExport(ntdll, "NtQueryVirtualMemory");
     Ntdll.WaitForSingleObject = (NtWaitForSingleObjectFn)FindExport(ntdll, "NtWaitForSingleObject");
+    Ntdll.WaitForMultipleObjects = (NtWaitForMultipleObjectsFn)FindExport(ntdll, "NtWaitForMultipleObjects");
+    Ntdll.CreateEvent = (NtCreateEventFn)FindExport(ntdll, "NtCreateEvent");
+    Ntdll.SetEvent = (NtSetEventFn)FindExport(ntdll, "NtSetEvent");
+    ExInitializeFastMutex(&QueryAgentMutex);
     if (!Ntdll.OpenProcess || !Ntdll.Close || !Ntdll.ReadVirtualMemory || !Ntdll.WriteVirtualMemory ||
         !Ntdll.CreateSection || !Ntdll.MapViewOfSection || !Ntdll.UnmapViewOfSection || !Ntdll.QueryVirtualMemory ||
-        !Ntdll.WaitForSingleObject) {
+        !Ntdll.WaitForSingleObject || !Ntdll.WaitForMultipleObjects || !Ntdll.CreateEvent || !Ntdll.SetEvent) {
         return STATUS_PROCEDURE_NOT_FOUND;
     }
     return STATUS_SUCCESS;
@@ -147,9 +159,10 @@ static NTSTATUS OpenProcessById(ULONG processId, ACCESS_MASK access, PHANDLE pro
 NTSTATUS WineOpenCaller(LwCaller* caller)
 {
     HANDLE process = NULL;
-    NTSTATUS status = OpenProcessById(
-        caller->processId, PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION,
-        &process);
+    NTSTATUS status = OpenProcessById(caller->processId,
+                                      PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION |
+                                          PROCESS_QUERY_INFORMATION | PROCESS_SYNCHRONIZE,
+                                      &process);
     caller->host = NT_SUCCESS(status) ? process : NULL;
     return status;
 }
@@ -160,14 +173,92 @@ void WineCloseCaller(LwCaller* caller)
     caller->host = NULL;
 }
 
+/*
+ * Under Wine a query of another process's memory is carried out by that
+ * process (an APC that its thread runs). If the process is killed while it
+ * runs the query, the query never returns. So queries go through an agent
+ * thread, and the request waits for the agent or for the caller's end,
+ * whichever comes first. An agent left behind in a dead caller's query is
+ * abandoned (its few bytes and its thread stay, stuck) and a new one serves
+ * from then on.
+ */
+typedef struct QueryAgent {
+    HANDLE posted;   /* a query is waiting */
+    HANDLE answered; /* its answer is there */
+    HANDLE process;
+    ULONG address;
+    LwMemoryBasicInformation info;
+    NTSTATUS status;
+} QueryAgent;
+
+#define QUERY_AGENT_TAG 0x4C717741u /* 'Awql' */
+
+static QueryAgent* Agent;
+
+static VOID NTAPI QueryAgentMain(PVOID context)
+{
+    QueryAgent* agent = (QueryAgent*)context;
+    for (;;) {
+        SIZE_T size = 0;
+        if (Ntdll.WaitForSingleObject(agent->posted, FALSE, NULL) != STATUS_WAIT_0) break;
+        agent->status = Ntdll.QueryVirtualMemory(agent->process, (PVOID)(ULONG_PTR)agent->address,
+                                                 MEMORY_BASIC_INFORMATION_CLASS, &agent->info, sizeof agent->info,
+                                                 &size);
+        Ntdll.SetEvent(agent->answered, NULL);
+    }
+    PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+static QueryAgent* StartQueryAgent(void)
+{
+    QueryAgent* agent = (QueryAgent*)ExAllocatePoolWithTag(NonPagedPool, sizeof *agent, QUERY_AGENT_TAG);
+    HANDLE thread = NULL;
+    if (agent == NULL) return NULL;
+    RtlZeroMemory(agent, sizeof *agent);
+    if (NT_SUCCESS(Ntdll.CreateEvent(&agent->posted, EVENT_ALL_ACCESS, NULL, SynchronizationEvent, FALSE)) &&
+        NT_SUCCESS(Ntdll.CreateEvent(&agent->answered, EVENT_ALL_ACCESS, NULL, SynchronizationEvent, FALSE)) &&
+        NT_SUCCESS(PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, NULL, NULL, NULL, QueryAgentMain, agent))) {
+        Ntdll.Close(thread);
+        return agent;
+    }
+    if (agent->posted) Ntdll.Close(agent->posted);
+    if (agent->answered) Ntdll.Close(agent->answered);
+    ExFreePoolWithTag(agent, QUERY_AGENT_TAG);
+    return NULL;
+}
+
+#define WAIT_ANY 1
+
+static NTSTATUS AskAgent(HANDLE process, ULONG address, LwMemoryBasicInformation* info)
+{
+    HANDLE waits[2];
+    NTSTATUS status;
+    if (Agent == NULL) Agent = StartQueryAgent();
+    if (Agent == NULL) return STATUS_INSUFFICIENT_RESOURCES;
+    Agent->process = process;
+    Agent->address = address;
+    Ntdll.SetEvent(Agent->posted, NULL);
+    waits[0] = Agent->answered;
+    waits[1] = process;
+    status = Ntdll.WaitForMultipleObjects(2, waits, WAIT_ANY, FALSE, NULL);
+    if (status != STATUS_WAIT_0) {
+        Agent = NULL; /* stuck in the ended caller: abandoned */
+        return STATUS_PROCESS_IS_TERMINATING;
+    }
+    *info = Agent->info;
+    return Agent->status;
+}
+
 static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegion* region)
 {
     LwMemoryBasicInformation info;
-    SIZE_T size = 0;
     NTSTATUS status;
     if (caller->host == NULL) return STATUS_INVALID_HANDLE;
-    status = Ntdll.QueryVirtualMemory((HANDLE)caller->host, (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS,
-                                      &info, sizeof info, &size);
+    KeEnterCriticalRegion();
+    ExAcquireFastMutexUnsafe(&QueryAgentMutex);
+    status = AskAgent((HANDLE)caller->host, address, &info);
+    ExReleaseFastMutexUnsafe(&QueryAgentMutex);
+    KeLeaveCriticalRegion();
     if (!NT_SUCCESS(status)) return status;
     region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
     region->size = (ULONG)info.RegionSize;
