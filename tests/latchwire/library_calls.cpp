@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <mutex>
+#include <set>
 
 #include "driver_environment.h"
 #include "import_hook.h"
@@ -20,6 +22,10 @@ struct State {
     DWORD failCode = 0;
     int failNth = 0, seen = 0;
     bool failCloses = false;
+    int holdNth = 0, requestsSeen = 0;
+    HANDLE holdRelease = nullptr;
+    std::set<HANDLE> semaphores;
+    std::atomic<int> lockWaitsBegun{0};
 } g;
 
 DWORD Width(DWORD code)
@@ -56,11 +62,14 @@ BOOL WINAPI OnDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize
     if (inSize) std::memcpy(r.words.data(), in, r.words.size() * 4);
     if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], Width(code));
     if (code == IOCTL_PCI_CONFIG_WRITE && r.words.size() == 7) r.pointee = ValueAt(r.words[5], r.words[6]);
+    HANDLE release = nullptr;
     {
         std::lock_guard<std::mutex> hold(g.lock);
         g.recorded.requests.push_back(r);
         if (code == g.failCode && ++g.seen == g.failNth) return FALSE;
+        if (++g.requestsSeen == g.holdNth) release = g.holdRelease;
     }
+    if (release != nullptr) WaitForSingleObject(release, INFINITE);
     return DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
 }
 
@@ -70,11 +79,20 @@ void WINAPI OnSleep(DWORD milliseconds)
     g.recorded.sleeps.push_back(milliseconds);
 }
 
+bool IsSemaphore(HANDLE handle)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    return g.semaphores.count(handle) != 0;
+}
+
 DWORD WINAPI OnWait(HANDLE handle, DWORD milliseconds)
 {
+    const bool semaphore = IsSemaphore(handle);
+    if (!semaphore) ++g.lockWaitsBegun;
     DWORD result = WaitForSingleObject(handle, milliseconds);
     std::lock_guard<std::mutex> hold(g.lock);
-    if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
+    if (!semaphore) g.recorded.lockWaits.push_back({milliseconds, result});
+    else if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
     return result;
 }
 
@@ -83,13 +101,18 @@ HANDLE WINAPI OnCreateSemaphore(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG max
     std::lock_guard<std::mutex> hold(g.lock);
     g.recorded.semaphores.push_back(std::string(name ? name : "(none)") + " " + std::to_string(initial) + "/" +
                                     std::to_string(maximum) + (sa ? " +security" : ""));
-    return CreateSemaphoreA(sa, initial, maximum, name);
+    HANDLE semaphore = CreateSemaphoreA(sa, initial, maximum, name);
+    g.semaphores.insert(semaphore);
+    return semaphore;
 }
 
+// The handle leaves the set before it is closed: once closed, another
+// thread's semaphore may get the same value.
 BOOL WINAPI OnClose(HANDLE handle)
 {
-    BOOL closed = CloseHandle(handle);
     std::lock_guard<std::mutex> hold(g.lock);
+    g.semaphores.erase(handle);
+    BOOL closed = CloseHandle(handle);
     ++g.recorded.closes;
     return g.failCloses ? FALSE : closed;
 }
@@ -134,6 +157,8 @@ LibraryCalls::LibraryCalls()
         std::lock_guard<std::mutex> hold(g.lock);
         g.recorded = Recorded();
         g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
+        g.holdNth = 0, g.requestsSeen = 0, g.holdRelease = nullptr;
+        g.lockWaitsBegun = 0;
     }
     hooks_.reset(new Hooks);
 }
@@ -156,6 +181,17 @@ void LibraryCalls::FailCloses()
 {
     std::lock_guard<std::mutex> hold(g.lock);
     g.failCloses = true;
+}
+
+void LibraryCalls::HoldRequest(int nth, HANDLE release)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.holdNth = nth, g.requestsSeen = 0, g.holdRelease = release;
+}
+
+int LibraryCalls::LockWaitsBegun() const
+{
+    return g.lockWaitsBegun;
 }
 
 }  // namespace latchwiretest

@@ -1,7 +1,8 @@
 // Records the operating-system calls Latchwire.dll makes, by replacing them in
 // its import table for the life of one LibraryCalls: device opens, device
-// requests with their records, pauses (recorded, not slept), semaphores and
-// their waits. One instance at a time; calls may come from several threads.
+// requests with their records, pauses (recorded, not slept), semaphores, and
+// waits on the semaphore and on the exchange lock. One instance at a time;
+// calls may come from several threads.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +32,8 @@ struct Recorded {
     std::vector<DeviceOpen> opens;
     std::vector<DeviceRequest> requests;
     std::vector<DWORD> sleeps;
-    std::vector<std::pair<DWORD, DWORD>> waits;  // (time limit, result) of waits with a limit
+    std::vector<std::pair<DWORD, DWORD>> waits;      // (time limit, result) of semaphore waits with a limit
+    std::vector<std::pair<DWORD, DWORD>> lockWaits;  // (time limit, result) of every other wait
     std::vector<std::string> semaphores;         // "name initial/maximum"
     int closes = 0;
     std::vector<std::string> RequestTexts() const;
@@ -46,6 +48,11 @@ public:
     void FailRequest(DWORD code, int nth);
     // From now on CloseHandle reports failure (the handle is closed all the same).
     void FailCloses();
+    // The nth request (from 1) waits, before it reaches the driver, until
+    // release is signalled: its caller stays inside its exchange.
+    void HoldRequest(int nth, HANDLE release);
+    // Waits that have begun (and may not have ended) on anything but a semaphore.
+    int LockWaitsBegun() const;
 
 private:
     struct Hooks;
