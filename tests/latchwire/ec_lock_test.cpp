@@ -468,31 +468,35 @@ TEST_F(EcLock, ARecordWrittenWithoutTheLockIsNeverRead)
     EXPECT_TRUE(SemaphoreIsFree());
 }
 
-// Runs in a process of its own that never takes part in an exchange, so that
-// the semaphore, the lock and the record die with the worker that held them:
-// nothing tells of its death. What it found died too, so the window it opened
-// stays open.
-TEST(FreshProcess, AHolderThatDiesAloneNeverHasAPlainProgramsCountGivenBack)
+// Runs in a process of its own that never takes part in an exchange. It keeps
+// the lock and the record open, but not the semaphore, which dies with the
+// worker that held it; a plain program then takes a fresh one.
+TEST(FreshProcess, ADeadHoldersCountIsNeverGivenBackFromAnotherSemaphore)
 {
+    const std::string global = "Global\\";
+    HANDLE kept[] = {CreateMutexA(nullptr, FALSE, (global + "Latchwire EC Exchange Lock").c_str()),
+                     CreateMutexA(nullptr, FALSE, "Latchwire EC Exchange Lock"),
+                     CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(latchwire::SharedRecord), (global + kRecordName).c_str())};
+    for (HANDLE h : kept) ASSERT_NE(nullptr, h);
     UseChipset(VN_CHIPSET_SECOND);
     ASSERT_EQ(kKilledExitCode, RunWorker("1 request 12")) << "killed inside its exchange, holding the semaphore";
     HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
-    ASSERT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError()) << "the dead holder's object lives on";
+    ASSERT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError()) << "the dead holder's semaphore lives on";
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0));
     {
         LibraryCalls calls;
         TraceCapture trace;
-        EXPECT_EQ(0, FnKeyDown()) << "the handshake the holder left is found, not known";
-        EXPECT_EQ(1, FnKeyDown()) << "the failed exchange ended that handshake";
-        EXPECT_EQ((Texts{"Call function -->FnKeyDown\n\r", "Default Addr error(fbfc)\n\r", "FnKeyDown Fail\n\r",
-                         "Call function -->FnKeyDown\n\r", kCompleted}),
-                  trace.Messages());
-        EXPECT_EQ((std::vector<DWORD>{WAIT_TIMEOUT, WAIT_TIMEOUT}), WaitResults(calls))
-            << "the plain program's count was taken";
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ((Texts{"Call function -->FnKeyDown\n\r", kTakenOver, kCompleted}), trace.Messages());
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls)) << "the plain program's count was taken";
     }
     EXPECT_TRUE(ReleaseSemaphore(plain, 1, nullptr)) << "the plain program's count was given back for the dead holder";
     CloseHandle(plain);
+    ExpectDecodeAsFound(VN_CHIPSET_SECOND);
     ExpectHandshakeEnded();
+    EXPECT_EQ(0u, VirtualNotebook::State().decodeOpen);
+    for (HANDLE h : kept) CloseHandle(h);
 }
 
 }  // namespace
