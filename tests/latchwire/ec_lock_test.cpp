@@ -150,6 +150,27 @@ bool Contains(const Texts& texts, const std::string& text)
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+// The record as every process maps it.
+class SharedRecordView {
+public:
+    SharedRecordView()
+        : mapping_(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, (std::string("Global\\") + kRecordName).c_str())),
+          view_(mapping_ ? MapViewOfFile(mapping_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr)
+    {
+    }
+    ~SharedRecordView()
+    {
+        if (view_) UnmapViewOfFile(view_);
+        if (mapping_) CloseHandle(mapping_);
+    }
+    latchwire::SharedRecord* operator->() const { return static_cast<latchwire::SharedRecord*>(view_); }
+    explicit operator bool() const { return view_ != nullptr; }
+
+private:
+    HANDLE mapping_;
+    void* view_;
+};
+
 // Keeps every core busy until it goes out of scope.
 class BusyCores {
 public:
@@ -234,10 +255,11 @@ class LivingHolder : public EcLock {
 protected:
     void HoldFirstExchange()
     {
+        const size_t before = calls_.Get().requests.size();
         calls_.HoldRequest(10, release_);
         holder_ = std::thread([this] { holderResult_ = FnKeyDown(); });
-        for (int i = 0; i < 10000 && calls_.Get().requests.size() < 10; ++i) Sleep(1);
-        ASSERT_EQ(10u, calls_.Get().requests.size()) << "the holder did not reach its tenth request";
+        for (int i = 0; i < 10000 && calls_.Get().requests.size() < before + 10; ++i) Sleep(1);
+        ASSERT_EQ(before + 10, calls_.Get().requests.size()) << "the holder did not reach its tenth request";
     }
     void StartSecondExchange()
     {
@@ -292,6 +314,46 @@ TEST_F(LivingHolder, KeptPastTheLockLimitFailsTheNextExchangeWithATraceAndNoRequ
     EXPECT_EQ(1, holderResult_);
     ExpectEcIdleAndUnharmed();
     EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
+    EXPECT_TRUE(SemaphoreIsFree());
+}
+
+TEST_F(LivingHolder, IsNamedInTheRecordEvenWhileTheHolderBeforeItFinishesLeaving)
+{
+    HANDLE leaving = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    calls_.HoldAfterMutexRelease(2, leaving);
+    std::thread before([] { EXPECT_EQ(1, FnKeyUP()); });
+    for (int i = 0; i < 10000 && calls_.Get().mutexReleases < 2; ++i) Sleep(1);
+    ASSERT_EQ(2, calls_.Get().mutexReleases) << "the exchange before did not give the lock back";
+    HoldFirstExchange();
+    SetEvent(leaving);
+    before.join();
+    CloseHandle(leaving);
+    {
+        SharedRecordView record;
+        ASSERT_TRUE(record);
+        const latchwire::RecordBody body = const_cast<const latchwire::RecordBody&>(record->body);
+        EXPECT_EQ(latchwire::SealOf(body), record->seal);
+        EXPECT_EQ(GetCurrentProcessId(), body.holder);
+        EXPECT_EQ(1u, body.holdsSemaphore);
+        EXPECT_EQ(static_cast<ULONG>(latchwire::CHIPSET_SECOND), body.chipset) << "the found registers are recorded";
+    }
+    ReleaseHolder();
+    EXPECT_EQ(1, holderResult_);
+}
+
+TEST_F(EcLock, AHolderThatDiesRightAfterGivingTheSemaphoreBackLeavesNoCountToTakeOver)
+{
+    ASSERT_EQ(1, FnKeyUP()) << "this process takes part in exchanges before the worker dies";
+    ASSERT_EQ(kKilledExitCode, RunWorker("1 released"));
+    HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0)) << "the worker gave its count back";
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls)) << "the plain program's count was taken";
+    }
+    EXPECT_TRUE(ReleaseSemaphore(plain, 1, nullptr)) << "a second holder of the semaphore";
+    CloseHandle(plain);
     EXPECT_TRUE(SemaphoreIsFree());
 }
 
@@ -391,25 +453,6 @@ const HostileRecord kHostileRecords[] = {
      "EC exchange record left by a holder that died does not fit this notebook, ignored\n\r"},
 };
 
-class SharedRecordView {
-public:
-    SharedRecordView()
-        : mapping_(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, (std::string("Global\\") + kRecordName).c_str())),
-          view_(mapping_ ? MapViewOfFile(mapping_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr)
-    {
-    }
-    ~SharedRecordView()
-    {
-        if (view_) UnmapViewOfFile(view_);
-        if (mapping_) CloseHandle(mapping_);
-    }
-    latchwire::SharedRecord* operator->() const { return static_cast<latchwire::SharedRecord*>(view_); }
-    explicit operator bool() const { return view_ != nullptr; }
-
-private:
-    HANDLE mapping_;
-    void* view_;
-};
 
 bool WritesBeef(const latchwiretest::Recorded& recorded)
 {

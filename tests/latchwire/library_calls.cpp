@@ -24,6 +24,8 @@ struct State {
     bool failCloses = false;
     int holdNth = 0, requestsSeen = 0;
     HANDLE holdRelease = nullptr;
+    int holdAfterMutexNth = 0, mutexReleasesSeen = 0;
+    HANDLE mutexHoldRelease = nullptr;
     std::set<HANDLE> semaphores;
     std::atomic<int> lockWaitsBegun{0};
 } g;
@@ -108,6 +110,19 @@ HANDLE WINAPI OnCreateSemaphore(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG max
 
 // The handle leaves the set before it is closed: once closed, another
 // thread's semaphore may get the same value.
+BOOL WINAPI OnReleaseMutex(HANDLE mutex)
+{
+    BOOL released = ReleaseMutex(mutex);
+    HANDLE wait = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(g.lock);
+        ++g.recorded.mutexReleases;
+        if (++g.mutexReleasesSeen == g.holdAfterMutexNth) wait = g.mutexHoldRelease;
+    }
+    if (wait != nullptr) WaitForSingleObject(wait, INFINITE);
+    return released;
+}
+
 BOOL WINAPI OnClose(HANDLE handle)
 {
     std::lock_guard<std::mutex> hold(g.lock);
@@ -142,13 +157,14 @@ std::vector<std::string> Recorded::RequestTexts() const
 
 struct LibraryCalls::Hooks {
     HMODULE dll = GetModuleHandleA("Latchwire.dll");
-    testsupport::ImportHook hooks[6] = {
+    testsupport::ImportHook hooks[7] = {
         {dll, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(OnCreateFile)},
         {dll, "kernel32.dll", "DeviceIoControl", reinterpret_cast<void*>(OnDeviceIoControl)},
         {dll, "kernel32.dll", "Sleep", reinterpret_cast<void*>(OnSleep)},
         {dll, "kernel32.dll", "WaitForSingleObject", reinterpret_cast<void*>(OnWait)},
         {dll, "kernel32.dll", "CreateSemaphoreA", reinterpret_cast<void*>(OnCreateSemaphore)},
-        {dll, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(OnClose)}};
+        {dll, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(OnClose)},
+        {dll, "kernel32.dll", "ReleaseMutex", reinterpret_cast<void*>(OnReleaseMutex)}};
 };
 
 LibraryCalls::LibraryCalls()
@@ -159,6 +175,7 @@ LibraryCalls::LibraryCalls()
         g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
         g.holdNth = 0, g.requestsSeen = 0, g.holdRelease = nullptr;
         g.lockWaitsBegun = 0;
+        g.holdAfterMutexNth = 0, g.mutexReleasesSeen = 0, g.mutexHoldRelease = nullptr;
     }
     hooks_.reset(new Hooks);
 }
@@ -187,6 +204,12 @@ void LibraryCalls::HoldRequest(int nth, HANDLE release)
 {
     std::lock_guard<std::mutex> hold(g.lock);
     g.holdNth = nth, g.requestsSeen = 0, g.holdRelease = release;
+}
+
+void LibraryCalls::HoldAfterMutexRelease(int nth, HANDLE release)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.holdAfterMutexNth = nth, g.mutexReleasesSeen = 0, g.mutexHoldRelease = release;
 }
 
 int LibraryCalls::LockWaitsBegun() const

@@ -36,6 +36,7 @@ struct Recorded {
     std::vector<std::pair<DWORD, DWORD>> lockWaits;  // (time limit, result) of every other wait
     std::vector<std::string> semaphores;         // "name initial/maximum"
     int closes = 0;
+    int mutexReleases = 0;
     std::vector<std::string> RequestTexts() const;
 };
 
@@ -51,6 +52,9 @@ public:
     // The nth request (from 1) waits, before it reaches the driver, until
     // release is signalled: its caller stays inside its exchange.
     void HoldRequest(int nth, HANDLE release);
+    // The exchange that makes the nth ReleaseMutex call (from 1) waits right
+    // after it until release is signalled.
+    void HoldAfterMutexRelease(int nth, HANDLE release);
     // Waits that have begun (and may not have ended) on anything but a semaphore.
     int LockWaitsBegun() const;
 
