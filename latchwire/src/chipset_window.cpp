@@ -144,6 +144,23 @@ int ChipsetWindow::Disable_EC_IndexMode() const
     return 1;
 }
 
+ULONG ChipsetVendor(Chipset chipset)
+{
+    switch (chipset) {
+    case CHIPSET_FIRST:
+        return FIRST_CHIPSET_VENDOR;
+    case CHIPSET_SECOND:
+        return SECOND_CHIPSET_VENDOR;
+    default:
+        return 0;
+    }
+}
+
+bool FoundDecodeFitsNotebook(const FoundDecode& found)
+{
+    return found.chipset != CHIPSET_NONE && found.chipset == DetectChipset();
+}
+
 void RestoreFoundDecode(const FoundDecode& found)
 {
     const Chipset chipset = static_cast<Chipset>(found.chipset);

@@ -56,6 +56,12 @@ private:
     FoundDecode found_{};
 };
 
+// The vendor ID the chipset's bridge is detected by.
+ULONG ChipsetVendor(Chipset chipset);
+
+// The registers were found on the chipset that this notebook has now.
+bool FoundDecodeFitsNotebook(const FoundDecode& found);
+
 // Writes back the registers an exchange found (those it could read), on the
 // bridge of the chipset it found them on.
 void RestoreFoundDecode(const FoundDecode& found);

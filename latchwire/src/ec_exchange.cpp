@@ -33,39 +33,53 @@ UCHAR LowByte(USHORT address)
 
 EcExchange::EcExchange(const char* enableFailTrace)
 {
-    semaphore_.Open_Utility_Semaphore(kUtilitySemaphoreName, kUtilitySemaphoreCount);
-    semaphore_.Wait_Utility_Semaphore(kUtilitySemaphoreWaitMs);  // on a timeout the exchange goes on regardless
-    RecoverFromDeadHolder();
-    if (!window_.Enable_EC_IndexMode(owner_)) {
+    const ExchangeLock::Outcome lock = lock_.Acquire();
+    if (lock == ExchangeLock::LOCK_BUSY) return;
+    // A holder that died left its handshake where it stopped, whatever its
+    // record says: the exchange ends it as that holder's clean-up would have.
+    recovered_ = lock == ExchangeLock::LOCK_TAKEN_FROM_DEAD_HOLDER;
+    if (lock != ExchangeLock::LOCK_UNAVAILABLE) record_.Claim(recovered_);
+    TakeSemaphore();
+    RestoreWhatADeadHolderFound();
+    if (!window_.Enable_EC_IndexMode(record_)) {
         TraceLog(enableFailTrace);
         return;
     }
     started_ = true;
 }
 
-// A holder that died inside its exchange left its count taken and maybe the
-// window open. Its found registers go back first, so that this exchange finds
-// (and later restores) the bridge as that holder found it.
-void EcExchange::RecoverFromDeadHolder()
+// A count that a holder that died took is this exchange's now; otherwise the
+// semaphore is waited for, 600 ms at most: only a program outside this
+// library can hold it while the lock is held, and such a program cannot be
+// told from a dead one, so on a timeout the exchange goes on regardless.
+void EcExchange::TakeSemaphore()
 {
-    bool holderDied = false;
-    if (semaphore_.State() == UtilitySemaphore::SEM_HELD) {
-        holderDied = owner_.ClaimAfterWait(&abandoned_);
-    } else if (semaphore_.TimedOut() && owner_.TakeOverFromDeadHolder(&abandoned_)) {
+    semaphore_.Open_Utility_Semaphore(kUtilitySemaphoreName, kUtilitySemaphoreCount);
+    record_.KeepSemaphoreAlive(semaphore_.Handle());
+    if (record_.InheritsSemaphoreCount()) {
         semaphore_.AdoptFromDeadHolder();
-        holderDied = true;
+    } else if (semaphore_.Wait_Utility_Semaphore(kUtilitySemaphoreWaitMs)) {
+        record_.NoteSemaphoreHeld();
     }
-    if (!holderDied || abandoned_.chipset == CHIPSET_NONE) return;
-    RestoreFoundDecode(abandoned_);
-    recovered_ = true;
+}
+
+// The found registers go back first, so that this exchange finds (and later
+// restores) the bridge as that holder found it.
+void EcExchange::RestoreWhatADeadHolderFound()
+{
+    const FoundDecode& abandoned = record_.AbandonedDecode();
+    if (abandoned.chipset == CHIPSET_NONE) return;
+    RestoreFoundDecode(abandoned);
 }
 
 EcExchange::~EcExchange()
 {
     CloseWindow();
-    owner_.NoteRestored();
+    record_.NoteRestored();
+    if (semaphore_.State() == UtilitySemaphore::SEM_HELD) record_.NoteSemaphoreGivenBack();
     semaphore_.Release_Utility_Semaphore();
-    owner_.Leave();
+    record_.Leave();
+    lock_.Release();
 }
 
 void EcExchange::CloseWindow()
@@ -183,8 +197,6 @@ int EcExchange::SendCommand(int command, int count, const UCHAR* data)
 {
     if (!started_) return 0;
     CheckDecodePausingIfClosed();
-    // The holder that died left its handshake where it stopped: end it as
-    // that holder's own clean-up would have.
     if (recovered_) Clear_IndexMode();
     if (Set_EC_Command(command, count, data)) return 1;
     CheckDecodePausingIfClosed();

@@ -1,15 +1,17 @@
 // One EC index-mode exchange. The object owns everything the exchange uses:
-// its semaphore handle, the chipset window with the found decode registers,
-// the index ports and the trace text. Construction takes the semaphore and
-// opens the window; destruction closes the window, restores the bridge and
-// gives the semaphore back, on every path. Nothing is shared between calls
-// or threads.
+// its hold on the exchange lock and the semaphore, the chipset window with
+// the found decode registers, the index ports and the trace text.
+// Construction takes the lock and the semaphore, takes over what a holder
+// that died left, and opens the window; destruction closes the window,
+// restores the bridge and gives the semaphore and the lock back, on every
+// path. Only the lock's record is shared between calls and threads.
 #pragma once
 
 #include <windows.h>
 
 #include "chipset_window.h"
-#include "exchange_owner.h"
+#include "exchange_lock.h"
+#include "exchange_record.h"
 #include "trace_log.h"
 #include "utility_semaphore.h"
 
@@ -43,14 +45,15 @@ private:
     int Set_EC_Command(int command, int count, const UCHAR* data);
     int Clear_IndexMode();
     void CheckDecodePausingIfClosed();
-    void RecoverFromDeadHolder();
+    void TakeSemaphore();
+    void RestoreWhatADeadHolderFound();
     void CloseWindow();
 
+    ExchangeLock lock_;
+    ExchangeRecord record_;
     UtilitySemaphore semaphore_;
-    ExchangeOwner owner_;
     ChipsetWindow window_;
-    FoundDecode abandoned_{};  // what a holder that died had found
-    bool recovered_ = false;   // that holder had the window open
+    bool recovered_ = false;   // the lock came from a holder that died
     bool started_ = false;
     bool windowClosed_ = false;
     UCHAR lastTaken_ = 0;      // last byte read from EC_DATA_REG in this exchange

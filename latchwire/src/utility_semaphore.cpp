@@ -15,7 +15,6 @@ void UtilitySemaphore::Open_Utility_Semaphore(const char* name, LONG count)
 
 int UtilitySemaphore::Wait_Utility_Semaphore(DWORD milliseconds)
 {
-    timedOut_ = false;
     if (state_ == SEM_NONE) return 0;
     if (state_ == SEM_HELD) return 1;
     switch (WaitForSingleObject(handle_, milliseconds)) {
@@ -23,8 +22,6 @@ int UtilitySemaphore::Wait_Utility_Semaphore(DWORD milliseconds)
         state_ = SEM_HELD;
         return 1;
     case WAIT_TIMEOUT:
-        timedOut_ = true;
-        return 0;
     case WAIT_ABANDONED:
         return 0;
     default:

@@ -27,17 +27,15 @@ public:
     // Gives the semaphore back if it is held.
     int Release_Utility_Semaphore();
 
-    // The last wait ran out (rather than failing).
-    bool TimedOut() const { return timedOut_; }
     // Counts the semaphore as held: its count was left taken by a holder
-    // that no longer exists, and this exchange gives it back at its end.
+    // that died, and this exchange gives it back at its end.
     void AdoptFromDeadHolder();
     int State() const { return state_; }
+    HANDLE Handle() const { return handle_; }
 
 private:
     HANDLE handle_ = nullptr;
     int state_ = SEM_NONE;
-    bool timedOut_ = false;
 };
 
 }  // namespace latchwire

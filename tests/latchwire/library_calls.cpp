@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <mutex>
+#include <set>
 
 #include "driver_environment.h"
 #include "import_hook.h"
@@ -22,6 +24,10 @@ struct State {
     bool failCloses = false;
     int beforeNth = 0;
     std::function<void()> before;
+    int holdAfterMutexNth = 0, mutexReleasesSeen = 0;
+    HANDLE mutexHoldRelease = nullptr;
+    std::set<HANDLE> semaphores;
+    std::atomic<int> lockWaitsBegun{0};
 } g;
 
 DWORD Width(DWORD code)
@@ -75,11 +81,20 @@ void WINAPI OnSleep(DWORD milliseconds)
     g.recorded.sleeps.push_back(milliseconds);
 }
 
+bool IsSemaphore(HANDLE handle)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    return g.semaphores.count(handle) != 0;
+}
+
 DWORD WINAPI OnWait(HANDLE handle, DWORD milliseconds)
 {
+    const bool semaphore = IsSemaphore(handle);
+    if (!semaphore) ++g.lockWaitsBegun;
     DWORD result = WaitForSingleObject(handle, milliseconds);
     std::lock_guard<std::mutex> hold(g.lock);
-    if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
+    if (!semaphore) g.recorded.lockWaits.push_back({milliseconds, result});
+    else if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
     return result;
 }
 
@@ -88,13 +103,31 @@ HANDLE WINAPI OnCreateSemaphore(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG max
     std::lock_guard<std::mutex> hold(g.lock);
     g.recorded.semaphores.push_back(std::string(name ? name : "(none)") + " " + std::to_string(initial) + "/" +
                                     std::to_string(maximum) + (sa ? " +security" : ""));
-    return CreateSemaphoreA(sa, initial, maximum, name);
+    HANDLE semaphore = CreateSemaphoreA(sa, initial, maximum, name);
+    g.semaphores.insert(semaphore);
+    return semaphore;
+}
+
+// The handle leaves the set before it is closed: once closed, another
+// thread's semaphore may get the same value.
+BOOL WINAPI OnReleaseMutex(HANDLE mutex)
+{
+    BOOL released = ReleaseMutex(mutex);
+    HANDLE wait = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(g.lock);
+        ++g.recorded.mutexReleases;
+        if (++g.mutexReleasesSeen == g.holdAfterMutexNth) wait = g.mutexHoldRelease;
+    }
+    if (wait != nullptr) WaitForSingleObject(wait, INFINITE);
+    return released;
 }
 
 BOOL WINAPI OnClose(HANDLE handle)
 {
-    BOOL closed = CloseHandle(handle);
     std::lock_guard<std::mutex> hold(g.lock);
+    g.semaphores.erase(handle);
+    BOOL closed = CloseHandle(handle);
     ++g.recorded.closes;
     return g.failCloses ? FALSE : closed;
 }
@@ -124,13 +157,14 @@ std::vector<std::string> Recorded::RequestTexts() const
 
 struct LibraryCalls::Hooks {
     HMODULE dll = GetModuleHandleA("Latchwire.dll");
-    testsupport::ImportHook hooks[6] = {
+    testsupport::ImportHook hooks[7] = {
         {dll, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(OnCreateFile)},
         {dll, "kernel32.dll", "DeviceIoControl", reinterpret_cast<void*>(OnDeviceIoControl)},
         {dll, "kernel32.dll", "Sleep", reinterpret_cast<void*>(OnSleep)},
         {dll, "kernel32.dll", "WaitForSingleObject", reinterpret_cast<void*>(OnWait)},
         {dll, "kernel32.dll", "CreateSemaphoreA", reinterpret_cast<void*>(OnCreateSemaphore)},
-        {dll, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(OnClose)}};
+        {dll, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(OnClose)},
+        {dll, "kernel32.dll", "ReleaseMutex", reinterpret_cast<void*>(OnReleaseMutex)}};
 };
 
 LibraryCalls::LibraryCalls()
@@ -140,6 +174,8 @@ LibraryCalls::LibraryCalls()
         g.recorded = Recorded();
         g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
         g.beforeNth = 0, g.before = nullptr;
+        g.lockWaitsBegun = 0;
+        g.holdAfterMutexNth = 0, g.mutexReleasesSeen = 0, g.mutexHoldRelease = nullptr;
     }
     hooks_.reset(new Hooks);
 }
@@ -168,6 +204,17 @@ void LibraryCalls::FailCloses()
 {
     std::lock_guard<std::mutex> hold(g.lock);
     g.failCloses = true;
+}
+
+void LibraryCalls::HoldAfterMutexRelease(int nth, HANDLE release)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.holdAfterMutexNth = nth, g.mutexReleasesSeen = 0, g.mutexHoldRelease = release;
+}
+
+int LibraryCalls::LockWaitsBegun() const
+{
+    return g.lockWaitsBegun;
 }
 
 }  // namespace latchwiretest

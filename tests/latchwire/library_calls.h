@@ -1,7 +1,8 @@
 // Records the operating-system calls Latchwire.dll makes, by replacing them in
 // its import table for the life of one LibraryCalls: device opens, device
-// requests with their records, pauses (recorded, not slept), semaphores and
-// their waits. One instance at a time; calls may come from several threads.
+// requests with their records, pauses (recorded, not slept), semaphores, and
+// waits on the semaphore and on the exchange lock. One instance at a time;
+// calls may come from several threads.
 #pragma once
 
 #include <windows.h>
@@ -32,9 +33,11 @@ struct Recorded {
     std::vector<DeviceOpen> opens;
     std::vector<DeviceRequest> requests;
     std::vector<DWORD> sleeps;
-    std::vector<std::pair<DWORD, DWORD>> waits;  // (time limit, result) of waits with a limit
+    std::vector<std::pair<DWORD, DWORD>> waits;      // (time limit, result) of semaphore waits with a limit
+    std::vector<std::pair<DWORD, DWORD>> lockWaits;  // (time limit, result) of every other wait
     std::vector<std::string> semaphores;         // "name initial/maximum"
     int closes = 0;
+    int mutexReleases = 0;
     std::vector<std::string> RequestTexts() const;
 };
 
@@ -49,6 +52,11 @@ public:
     void FailCloses();
     // Runs action just before the nth device request (from 1) goes to the driver.
     void BeforeRequest(int nth, std::function<void()> action);
+    // The exchange that makes the nth ReleaseMutex call (from 1) waits right
+    // after it until release is signalled.
+    void HoldAfterMutexRelease(int nth, HANDLE release);
+    // Waits that have begun (and may not have ended) on anything but a semaphore.
+    int LockWaitsBegun() const;
 
 private:
     struct Hooks;

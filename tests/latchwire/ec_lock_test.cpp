@@ -1,0 +1,545 @@
+// The lock that orders EC exchanges: the exchange lock of this library beside
+// the named semaphore that other programs use. Several threads and processes,
+// every core busy, living holders slower than the semaphore's limit, holders
+// killed at every step of an exchange, plain programs and hostile records.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "debug_output_capture.h"
+#include "driver_environment.h"
+#include "exchange_record.h"
+#include "handle_count.h"
+#include "keyhaven_process.h"
+#include "latchwire.h"
+#include "library_calls.h"
+
+using debugoutput::TraceCapture;
+using latchwiretest::LibraryCalls;
+using testsupport::VirtualNotebook;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+constexpr char kSemaphoreName[] = "Quorin Utility Semaphore Object";
+constexpr char kRecordName[] = "Latchwire EC Exchange Record";
+constexpr char kTakenOver[] = "EC exchange taken over from a holder that died\n\r";
+constexpr char kCompleted[] = "FnKeyDown process completed\n\n\r";
+constexpr DWORD kKilledExitCode = 99;
+constexpr DWORD kWorkerLimitMs = 60000;
+constexpr USHORT kFoundBase = 0x0C01;
+constexpr UCHAR kFoundControl = 0x20;
+
+PROCESS_INFORMATION StartWorker(const std::string& arguments)
+{
+    std::string command = "\"" + keyhavenremote::ProgramFolder() + "ec_exchange_worker.exe\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    return process;
+}
+
+DWORD FinishWorker(PROCESS_INFORMATION& worker)
+{
+    DWORD exitCode = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.hProcess, kWorkerLimitMs)) << "the worker did not end in 60 s";
+    GetExitCodeProcess(worker.hProcess, &exitCode);
+    CloseHandle(worker.hThread);
+    CloseHandle(worker.hProcess);
+    return exitCode;
+}
+
+DWORD RunWorker(const std::string& arguments)
+{
+    PROCESS_INFORMATION worker = StartWorker(arguments);
+    return FinishWorker(worker);
+}
+
+// Results of the library's semaphore waits, e.g. {WAIT_OBJECT_0, WAIT_TIMEOUT}; each must be a 600 ms wait.
+std::vector<DWORD> WaitResults(const LibraryCalls& calls)
+{
+    std::vector<DWORD> results;
+    for (const std::pair<DWORD, DWORD>& w : calls.Get().waits) {
+        EXPECT_EQ(600u, w.first);
+        results.push_back(w.second);
+    }
+    return results;
+}
+
+// Results of the waits for the exchange lock; each waits 5 s at most.
+std::vector<DWORD> LockWaitResults(const LibraryCalls& calls)
+{
+    std::vector<DWORD> results;
+    for (const std::pair<DWORD, DWORD>& w : calls.Get().lockWaits) {
+        EXPECT_LE(w.first, 5000u);
+        results.push_back(w.second);
+    }
+    return results;
+}
+
+bool SemaphoreIsFree()
+{
+    HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    bool free = WaitForSingleObject(semaphore, 0) == WAIT_OBJECT_0;
+    if (free) ReleaseSemaphore(semaphore, 1, nullptr);
+    CloseHandle(semaphore);
+    return free;
+}
+
+// The EC as an exchange leaves it; the bridge is another matter. The exchange
+// that takes over from a holder that died inside its handshake ends that
+// handshake, which the EC counts as another agent's access: interleaving is
+// checked where no holder dies.
+void ExpectHandshakeEnded()
+{
+    VnSnapshot s = VirtualNotebook::State();
+    EXPECT_EQ(0u, s.violationOverlap + s.violationNoReady);
+    EXPECT_EQ(FLAG_FREE, s.ecFlag);
+    EXPECT_EQ(EC_DEFAULT_ADDR, s.indexAddress);
+}
+
+void ExpectEcIdleAndUnharmed()
+{
+    ExpectHandshakeEnded();
+    EXPECT_EQ(0u, VirtualNotebook::State().violationInterleave);
+    EXPECT_EQ(0u, VirtualNotebook::State().decodeOpen);
+}
+
+// A count that no one can give back any more, given back by the test that lost it.
+void GiveBackLostCount()
+{
+    HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    EXPECT_TRUE(ReleaseSemaphore(semaphore, 1, nullptr));
+    CloseHandle(semaphore);
+}
+
+// The chipset, with decode registers that no exchange writes, so that
+// "restored as found" cannot pass by chance.
+void UseChipset(uint32_t chipset)
+{
+    ASSERT_TRUE(VirtualNotebook::Reset());
+    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, chipset));
+    const bool first = chipset == VN_CHIPSET_FIRST;
+    USHORT base = kFoundBase;
+    ASSERT_EQ(1, PCI_DeviceWriteCOMM(1, 0, first ? 0x14 : 0x1F, first ? 3 : 0, first ? 0x64 : 0x84,
+                                     reinterpret_cast<UCHAR*>(&base), 2));
+    UCHAR control = kFoundControl;
+    if (first) ASSERT_EQ(1, PCI_DeviceWriteCOMM(1, 0, 0x14, 3, 0x48, &control, 1));
+}
+
+void ExpectDecodeAsFound(uint32_t chipset)
+{
+    VnSnapshot s = VirtualNotebook::State();
+    EXPECT_EQ(kFoundBase, s.decodeBase);
+    EXPECT_EQ(chipset == VN_CHIPSET_FIRST ? kFoundControl : 0u, s.decodeControl);
+}
+
+// The device requests of one exchange by this process, as texts.
+Texts OneExchangeRequests()
+{
+    LibraryCalls calls;
+    EXPECT_EQ(1, FnKeyDown());
+    return calls.Get().RequestTexts();
+}
+
+bool Contains(const Texts& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// The record as every process maps it.
+class SharedRecordView {
+public:
+    SharedRecordView()
+        : mapping_(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, (std::string("Global\\") + kRecordName).c_str())),
+          view_(mapping_ ? MapViewOfFile(mapping_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr)
+    {
+    }
+    ~SharedRecordView()
+    {
+        if (view_) UnmapViewOfFile(view_);
+        if (mapping_) CloseHandle(mapping_);
+    }
+    latchwire::SharedRecord* operator->() const { return static_cast<latchwire::SharedRecord*>(view_); }
+    explicit operator bool() const { return view_ != nullptr; }
+
+private:
+    HANDLE mapping_;
+    void* view_;
+};
+
+// Keeps every core busy until it goes out of scope.
+class BusyCores {
+public:
+    BusyCores()
+    {
+        for (std::thread& t : threads_) t = std::thread([this] {
+            while (!stop_) {
+            }
+        });
+    }
+    ~BusyCores()
+    {
+        stop_ = true;
+        for (std::thread& t : threads_) t.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread threads_[2];
+};
+
+class EcLock : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(VirtualNotebook::Reset()); }
+};
+
+TEST_F(EcLock, EachExchangeTakesTheLockWaitsSixHundredMsForTheSemaphoreAndGivesBackOnlyWhatItHeld)
+{
+    HANDLE holder = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder, 0));
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(1, FnKeyDown()) << "after the wait runs out, the exchange goes on without the semaphore";
+        EXPECT_EQ(Texts{"Quorin Utility Semaphore Object 1/1"}, calls.Get().semaphores);
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls));
+        for (DWORD result : LockWaitResults(calls)) EXPECT_EQ(WAIT_OBJECT_0, result);
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(holder, 0)) << "it released what it never held";
+    ASSERT_TRUE(ReleaseSemaphore(holder, 1, nullptr));
+    CloseHandle(holder);
+    LibraryCalls calls;
+    EXPECT_EQ(1, FnKeyUP());
+    EXPECT_EQ(std::vector<DWORD>{WAIT_OBJECT_0}, WaitResults(calls));
+    EXPECT_FALSE(LockWaitResults(calls).empty()) << "the exchange took the lock";
+    EXPECT_TRUE(SemaphoreIsFree()) << "the exchange gave the semaphore back";
+}
+
+TEST_F(EcLock, ThreadsAndProcessesWithEveryCoreBusyNeverWaitOutTheLimitNorInterleave)
+{
+    constexpr int kExchanges = 100;
+    BusyCores busy;
+    PROCESS_INFORMATION workers[2] = {StartWorker("30"), StartWorker("30")};
+    int failures[2] = {0, 0};
+    {
+        LibraryCalls calls;
+        std::thread threads[2];
+        for (int t = 0; t < 2; ++t) {
+            threads[t] = std::thread([&failures, t] {
+                for (int i = 0; i < kExchanges; ++i) failures[t] += (i % 2 ? FnKeyUP() : FnKeyDown()) ? 0 : 1;
+            });
+        }
+        for (std::thread& t : threads) t.join();
+        EXPECT_EQ(std::vector<DWORD>(2 * kExchanges, WAIT_OBJECT_0), WaitResults(calls));
+        for (DWORD result : LockWaitResults(calls)) EXPECT_EQ(WAIT_OBJECT_0, result);
+    }
+    EXPECT_EQ(0, failures[0] + failures[1]);
+    for (PROCESS_INFORMATION& w : workers) EXPECT_EQ(0u, FinishWorker(w));
+    ExpectEcIdleAndUnharmed();
+}
+
+TEST_F(EcLock, ExchangesLeaveNoHandleBehind)
+{
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
+    const unsigned long afterTen = testsupport::CountOpenHandles();
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
+    EXPECT_EQ(afterTen, testsupport::CountOpenHandles());
+}
+
+// One thread's exchange held inside the open window (at its tenth device
+// request) while another thread's exchange starts.
+class LivingHolder : public EcLock {
+protected:
+    void HoldFirstExchange()
+    {
+        const size_t before = calls_.Get().requests.size();
+        calls_.BeforeRequest(static_cast<int>(before) + 10, [this] { WaitForSingleObject(release_, INFINITE); });
+        holder_ = std::thread([this] { holderResult_ = FnKeyDown(); });
+        for (int i = 0; i < 10000 && calls_.Get().requests.size() < before + 10; ++i) Sleep(1);
+        ASSERT_EQ(before + 10, calls_.Get().requests.size()) << "the holder did not reach its tenth request";
+    }
+    void StartSecondExchange()
+    {
+        const int begun = calls_.LockWaitsBegun();
+        second_ = std::thread([this] { secondResult_ = FnKeyUP(), secondDone_ = true; });
+        for (int i = 0; i < 10000 && calls_.LockWaitsBegun() == begun; ++i) Sleep(1);
+        ASSERT_GT(calls_.LockWaitsBegun(), begun) << "the second exchange did not start waiting for the lock";
+    }
+    void ReleaseHolder()
+    {
+        SetEvent(release_);
+        if (holder_.joinable()) holder_.join();
+        if (second_.joinable()) second_.join();
+    }
+    void TearDown() override
+    {
+        ReleaseHolder();
+        CloseHandle(release_);
+    }
+
+    LibraryCalls calls_;
+    HANDLE release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder_, second_;
+    int holderResult_ = -1, secondResult_ = -1;
+    std::atomic<bool> secondDone_{false};
+};
+
+TEST_F(LivingHolder, IsWaitedForPastTheSemaphoresLimitAndNeverRunOver)
+{
+    HoldFirstExchange();
+    StartSecondExchange();
+    Sleep(1500);  // well past the semaphore's 600 ms
+    EXPECT_FALSE(secondDone_) << "the second exchange ran while the first held the EC";
+    EXPECT_EQ(10u, calls_.Get().requests.size()) << "the second exchange touched a port";
+    ReleaseHolder();
+    EXPECT_EQ(1, holderResult_);
+    EXPECT_EQ(1, secondResult_);
+    EXPECT_EQ((std::vector<DWORD>{WAIT_OBJECT_0, WAIT_OBJECT_0}), WaitResults(calls_));
+    ExpectEcIdleAndUnharmed();
+    EXPECT_EQ(0u, VirtualNotebook::State().fnDown) << "the exchanges ran in order";
+}
+
+TEST_F(LivingHolder, KeptPastTheLockLimitFailsTheNextExchangeWithATraceAndNoRequest)
+{
+    HoldFirstExchange();
+    TraceCapture trace;
+    EXPECT_EQ(0, FnKeyUP()) << "the lock cannot be won while the holder lives";
+    EXPECT_EQ((Texts{"Call function -->FnKeyUP\n\r", "EC exchange lock not won, nothing sent\n\r", "FnKeyUP Fail\n\r"}),
+              trace.Messages());
+    EXPECT_EQ(10u, calls_.Get().requests.size()) << "the failed exchange touched a port";
+    ReleaseHolder();
+    EXPECT_EQ(1, holderResult_);
+    ExpectEcIdleAndUnharmed();
+    EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
+    EXPECT_TRUE(SemaphoreIsFree());
+}
+
+TEST_F(LivingHolder, IsNamedInTheRecordEvenWhileTheHolderBeforeItFinishesLeaving)
+{
+    HANDLE leaving = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    calls_.HoldAfterMutexRelease(2, leaving);
+    std::thread before([] { EXPECT_EQ(1, FnKeyUP()); });
+    for (int i = 0; i < 10000 && calls_.Get().mutexReleases < 2; ++i) Sleep(1);
+    ASSERT_EQ(2, calls_.Get().mutexReleases) << "the exchange before did not give the lock back";
+    HoldFirstExchange();
+    SetEvent(leaving);
+    before.join();
+    CloseHandle(leaving);
+    {
+        SharedRecordView record;
+        ASSERT_TRUE(record);
+        const latchwire::RecordBody body = const_cast<const latchwire::RecordBody&>(record->body);
+        EXPECT_EQ(latchwire::SealOf(body), record->seal);
+        EXPECT_EQ(GetCurrentProcessId(), body.holder);
+        EXPECT_EQ(1u, body.holdsSemaphore);
+        EXPECT_EQ(static_cast<ULONG>(latchwire::CHIPSET_SECOND), body.chipset) << "the found registers are recorded";
+    }
+    ReleaseHolder();
+    EXPECT_EQ(1, holderResult_);
+}
+
+TEST_F(EcLock, AHolderThatDiesRightAfterGivingTheSemaphoreBackLeavesNoCountToTakeOver)
+{
+    ASSERT_EQ(1, FnKeyUP()) << "this process takes part in exchanges before the worker dies";
+    ASSERT_EQ(kKilledExitCode, RunWorker("1 released"));
+    HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0)) << "the worker gave its count back";
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls)) << "the plain program's count was taken";
+    }
+    EXPECT_TRUE(ReleaseSemaphore(plain, 1, nullptr)) << "a second holder of the semaphore";
+    CloseHandle(plain);
+    EXPECT_TRUE(SemaphoreIsFree());
+}
+
+// A worker killed at one step of its exchange; this process, which has taken
+// part in exchanges before, runs the next one.
+struct KillTrial {
+    uint32_t chipset;
+    std::string killPoint;  // the worker's kill point
+};
+
+void ExpectNextExchangeTakesOverAtOnce(uint32_t chipset)
+{
+    LibraryCalls calls;
+    TraceCapture trace;
+    EXPECT_EQ(1, FnKeyDown());
+    const std::vector<DWORD> lockWaits = LockWaitResults(calls);
+    ASSERT_FALSE(lockWaits.empty());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_ABANDONED), lockWaits[0]) << "the death was reported";
+    for (DWORD result : WaitResults(calls)) EXPECT_EQ(WAIT_OBJECT_0, result) << "no wait runs out";
+    EXPECT_EQ((Texts{"Call function -->FnKeyDown\n\r", kTakenOver, kCompleted}), trace.Messages());
+    ExpectDecodeAsFound(chipset);
+    ExpectHandshakeEnded();
+    EXPECT_EQ(0u, VirtualNotebook::State().decodeOpen);
+    EXPECT_EQ(1u, VirtualNotebook::State().fnDown);
+    EXPECT_TRUE(SemaphoreIsFree());
+}
+
+class KilledHolder : public EcLock, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(KilledHolder, AtEveryDeviceRequestOfItsExchangeIsTakenOverAtOnce)
+{
+    const uint32_t chipset = GetParam();
+    UseChipset(chipset);
+    const size_t requests = OneExchangeRequests().size();
+    ASSERT_GT(requests, 30u);
+    for (size_t k = 1; k <= requests; ++k) {
+        SCOPED_TRACE("killed instead of making request " + std::to_string(k));
+        UseChipset(chipset);
+        ASSERT_EQ(kKilledExitCode, RunWorker("1 request " + std::to_string(k)));
+        ExpectNextExchangeTakesOverAtOnce(chipset);
+    }
+}
+
+TEST_P(KilledHolder, WhileWaitingForASemaphoreThatAPlainProgramHoldsLeavesThatCountAlone)
+{
+    const uint32_t chipset = GetParam();
+    UseChipset(chipset);
+    ASSERT_EQ(1, FnKeyUP()) << "this process takes part in exchanges before the worker dies";
+    HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0));
+    ASSERT_EQ(kKilledExitCode, RunWorker("1 wait"));
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls)) << "the plain program's count was taken";
+    }
+    EXPECT_TRUE(ReleaseSemaphore(plain, 1, nullptr)) << "the plain program's count was given back for it";
+    CloseHandle(plain);
+    EXPECT_TRUE(SemaphoreIsFree());
+    ExpectDecodeAsFound(chipset);
+    ExpectEcIdleAndUnharmed();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothChipsets, KilledHolder, ::testing::Values(VN_CHIPSET_FIRST, VN_CHIPSET_SECOND));
+
+// Records that no holder of the lock wrote, found by the next holder after a
+// worker died with the window open: each is ignored, traced, and never
+// reaches the bridge.
+struct HostileRecord {
+    const char* name;
+    std::function<void(latchwire::SharedRecord&)> write;
+    const char* trace;
+    bool countLost;  // the record no longer tells that the dead holder held a semaphore count
+};
+
+void Reseal(latchwire::SharedRecord& record)
+{
+    record.seal = latchwire::SealOf(const_cast<latchwire::RecordBody&>(record.body));
+}
+
+const HostileRecord kHostileRecords[] = {
+    {"torn", [](latchwire::SharedRecord& r) { r.body.base = 0xBEEF, r.seal = 0; },
+     "EC exchange record left by a holder that died is not whole, ignored\n\r", true},
+    {"base wider than its register",
+     [](latchwire::SharedRecord& r) { r.body.base = 0x1BEEF, Reseal(r); },
+     "EC exchange record left by a holder that died does not fit this notebook, ignored\n\r"},
+    {"control wider than its register",
+     [](latchwire::SharedRecord& r) { r.body.base = 0xBEEF, r.body.control = 0x1FF, Reseal(r); },
+     "EC exchange record left by a holder that died does not fit this notebook, ignored\n\r"},
+    {"another chipset",
+     [](latchwire::SharedRecord& r) {
+         r.body.chipset = 2, r.body.vendor = SECOND_CHIPSET_VENDOR, r.body.base = 0xBEEF, r.body.controlSaved = 0,
+         r.body.control = 0, Reseal(r);
+     },
+     "EC exchange record left by a holder that died does not fit this notebook, ignored\n\r"},
+    {"another vendor", [](latchwire::SharedRecord& r) { r.body.vendor = 0x10DE, r.body.base = 0xBEEF, Reseal(r); },
+     "EC exchange record left by a holder that died does not fit this notebook, ignored\n\r"},
+};
+
+
+bool WritesBeef(const latchwiretest::Recorded& recorded)
+{
+    for (const latchwiretest::DeviceRequest& r : recorded.requests) {
+        if (r.code == IOCTL_PCI_CONFIG_WRITE && (r.pointee & 0xFF) == 0xEF) return true;
+    }
+    return false;
+}
+
+TEST_F(EcLock, HostileRecordsNeverReachTheBridge)
+{
+    UseChipset(VN_CHIPSET_FIRST);
+    const Texts reference = OneExchangeRequests();
+    const size_t firstPortRead = std::find_if(reference.begin(), reference.end(), [](const std::string& t) {
+                                     return t.rfind("R1 ", 0) == 0;
+                                 }) - reference.begin() + 1;
+    for (const HostileRecord& row : kHostileRecords) {
+        SCOPED_TRACE(row.name);
+        UseChipset(VN_CHIPSET_FIRST);
+        ASSERT_EQ(kKilledExitCode, RunWorker("1 request " + std::to_string(firstPortRead)));
+        ASSERT_EQ(1u, VirtualNotebook::State().decodeOpen) << "killed with the window open";
+        {
+            SharedRecordView record;
+            ASSERT_TRUE(record);
+            row.write(*record.operator->());
+        }
+        LibraryCalls calls;
+        TraceCapture trace;
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_FALSE(WritesBeef(calls.Get()));
+        EXPECT_EQ((Texts{"Call function -->FnKeyDown\n\r", kTakenOver, row.trace, kCompleted}), trace.Messages());
+        ExpectHandshakeEnded();
+        EXPECT_EQ(!row.countLost, SemaphoreIsFree());
+        if (row.countLost) GiveBackLostCount();
+    }
+}
+
+TEST_F(EcLock, ARecordWrittenWithoutTheLockIsNeverRead)
+{
+    ASSERT_EQ(1, FnKeyUP());
+    HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0));
+    {
+        SharedRecordView record;
+        ASSERT_TRUE(record);
+        record->body = latchwire::RecordBody{0x7FFFFFF0, 1, static_cast<ULONG>(record->takes), latchwire::CHIPSET_SECOND,
+                                             SECOND_CHIPSET_VENDOR, 1, 0, 0xBEEF, 0};
+        Reseal(*record.operator->());
+    }
+    LibraryCalls calls;
+    EXPECT_EQ(1, FnKeyDown());
+    EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls)) << "the plain program's count was taken";
+    EXPECT_FALSE(WritesBeef(calls.Get()));
+    EXPECT_TRUE(ReleaseSemaphore(plain, 1, nullptr)) << "a second holder of the semaphore";
+    CloseHandle(plain);
+    EXPECT_TRUE(SemaphoreIsFree());
+}
+
+// Runs in a process of its own that never takes part in an exchange. It keeps
+// the lock and the record open, but not the semaphore, which dies with the
+// worker that held it; a plain program then takes a fresh one.
+TEST(FreshProcess, ADeadHoldersCountIsNeverGivenBackFromAnotherSemaphore)
+{
+    const std::string global = "Global\\";
+    HANDLE kept[] = {CreateMutexA(nullptr, FALSE, (global + "Latchwire EC Exchange Lock").c_str()),
+                     CreateMutexA(nullptr, FALSE, "Latchwire EC Exchange Lock"),
+                     CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(latchwire::SharedRecord), (global + kRecordName).c_str())};
+    for (HANDLE h : kept) ASSERT_NE(nullptr, h);
+    UseChipset(VN_CHIPSET_SECOND);
+    ASSERT_EQ(kKilledExitCode, RunWorker("1 request 12")) << "killed inside its exchange, holding the semaphore";
+    HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    ASSERT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError()) << "the dead holder's semaphore lives on";
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0));
+    {
+        LibraryCalls calls;
+        TraceCapture trace;
+        EXPECT_EQ(1, FnKeyDown());
+        EXPECT_EQ((Texts{"Call function -->FnKeyDown\n\r", kTakenOver, kCompleted}), trace.Messages());
+        EXPECT_EQ(std::vector<DWORD>{WAIT_TIMEOUT}, WaitResults(calls)) << "the plain program's count was taken";
+    }
+    EXPECT_TRUE(ReleaseSemaphore(plain, 1, nullptr)) << "the plain program's count was given back for the dead holder";
+    CloseHandle(plain);
+    ExpectDecodeAsFound(VN_CHIPSET_SECOND);
+    ExpectHandshakeEnded();
+    EXPECT_EQ(0u, VirtualNotebook::State().decodeOpen);
+    for (HANDLE h : kept) CloseHandle(h);
+}
+
+}  // namespace
