@@ -64,7 +64,7 @@ CKeyhavenDlg::CKeyhavenDlg()
       m_hIcon(NULL),
       m_hPrevWnd(NULL),
       m_nStartMode(START_NORMAL),
-      m_bHandingOver(false),
+      m_bStaysHidden(false),
       m_nTimerId(0),
       m_pInstanceLock(NULL),
       m_runtime(*this)
@@ -128,7 +128,7 @@ BOOL CKeyhavenDlg::OnInitDialog()
     m_btnApply.EnableWindow(FALSE);
     HandleStartMode();
     // A dialog that is never shown takes no focus.
-    return m_bHandingOver ? FALSE : TRUE;
+    return m_bStaysHidden ? FALSE : TRUE;
 }
 
 void CKeyhavenDlg::AddAboutItemToSystemMenu()
@@ -232,7 +232,7 @@ bool CKeyhavenDlg::EndsAtOnce() const
 
 void CKeyhavenDlg::HandleStartMode()
 {
-    m_bHandingOver = EndsAtOnce();
+    m_bStaysHidden = EndsAtOnce();
     switch (m_nStartMode) {
     case START_INSTANT:
         if (m_hPrevWnd != NULL) {
@@ -261,7 +261,7 @@ void CKeyhavenDlg::HandleStartMode()
 // keeps the foreground, and with it the keyboard, while this one goes away.
 LRESULT CKeyhavenDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 {
-    if (m_bHandingOver) {
+    if (m_bStaysHidden) {
         WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(lParam);
         pos->flags &= ~SWP_SHOWWINDOW;
         pos->flags |= SWP_NOACTIVATE;

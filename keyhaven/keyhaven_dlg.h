@@ -125,7 +125,7 @@ private:
     int m_nStartMode;
     // Set by HandleStartMode when this start ends at once: its dialog then
     // stays hidden and inactive.
-    bool m_bHandingOver;
+    bool m_bStaysHidden;
     UINT_PTR m_nTimerId;
     NOTIFYICONDATAA m_nid;
     InstanceLock* m_pInstanceLock;

@@ -77,7 +77,9 @@ public:
 private:
     bool OpenWith(REGSAM access)
     {
-        return RegOpenKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, access, &hKey_) == ERROR_SUCCESS;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, access, &hKey_) == ERROR_SUCCESS) return true;
+        hKey_ = NULL;  // a failed open leaves nothing to close
+        return false;
     }
 
     HKEY hKey_;

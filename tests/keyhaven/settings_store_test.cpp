@@ -127,7 +127,7 @@ TEST_F(Store, AKeyThatMayNotBeWrittenIsReadAndOneThatMayNotBeReadIsMissingNeithe
         settings.enabled = settings.resetSound = true;
         settings.resetMinutes = 4;
         store.Save(settings);
-        EXPECT_EQ(stored, lock.Values()) << "nothing written where access is denied: " << row.denied;
+        EXPECT_EQ(stored, lock.Values()) << "written where access is denied: " << row.denied;
     }
 }
 

@@ -1,12 +1,10 @@
 // The settings key under a security that denies rights to everyone, as a
-// locked-down or roaming profile has it, for as long as the object lives.
-// Its own handle, opened before the denial, still reads every value.
+// locked-down or roaming profile has it; the key keeps it until it is deleted.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -18,17 +16,17 @@ class SettingsKeyLock {
 public:
     // The key must exist.
     explicit SettingsKeyLock(REGSAM denied);
-    ~SettingsKeyLock();  // gives the key its security back
+    ~SettingsKeyLock();
     SettingsKeyLock(const SettingsKeyLock&) = delete;
     SettingsKeyLock& operator=(const SettingsKeyLock&) = delete;
 
     bool Locked() const { return locked_; }
-    // Every value as "name type bytes", in the key's order.
+    // Every value as "name type bytes", read through the handle the lock
+    // opened before it denied anything.
     std::string Values() const;
 
 private:
     HKEY key_ = nullptr;
-    std::vector<BYTE> saved_;  // the key's own access list
     bool locked_ = false;
 };
 
