@@ -31,24 +31,15 @@ std::string RunOnX(const std::string& command)
     std::string line = "/bin/sh -c \"(" + command + ") >" + base + ".out 2>&1; mv " + base + ".out " + base + ".done\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
+    PROCESS_INFORMATION info{};  // no handles come back for a Unix program
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return "(not started)";
-    if (info.hProcess != nullptr) CloseHandle(info.hProcess);
-    if (info.hThread != nullptr) CloseHandle(info.hThread);
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kShellLimitMs) {
-        std::ifstream file(done);
-        if (file) {
-            std::stringstream text;
-            text << file.rdbuf();
-            file.close();
-            DeleteFileA(done.c_str());
-            return text.str();
-        }
-        Sleep(20);
-    }
-    return "(no answer)";
+    if (!WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, kShellLimitMs))
+        return "(no answer)";
+    std::stringstream text;
+    text << std::ifstream(done).rdbuf();
+    DeleteFileA(done.c_str());
+    return text.str();
 }
 
 // Waits until the X input focus is on the window, then types the keys after
@@ -58,16 +49,6 @@ std::string TypeOnceFocused(const std::string& xWindow, const char* pause, const
     return RunOnX("i=0; until [ $(xdotool getwindowfocus) = " + xWindow +
                   " ]; do i=$((i+1)); [ $i -gt 500 ] && { echo no focus; exit; }; sleep 0.02; done; "
                   "sleep " + std::string(pause) + "; xdotool key " + keys + "; echo typed");
-}
-
-bool WaitForUseBox(HWND dialog, bool checked)
-{
-    const DWORD start = GetTickCount();
-    while (IsChecked(dialog, IDC_USE_FNSTICKY) != checked) {
-        if (GetTickCount() - start > 10000) return false;
-        Sleep(50);
-    }
-    return true;
 }
 
 TEST(Keyboard, KeysTypedJustAfterASecondStartBroughtTheDialogForwardReachIt)
@@ -98,7 +79,8 @@ TEST(Keyboard, KeysTypedJustAfterASecondStartBroughtTheDialogForwardReachIt)
             << "the dialog brought forward never got the X input focus";
         EXPECT_TRUE(second.WaitForExit()) << "the second start did not end";
         if (last) break;
-        ASSERT_TRUE(WaitForUseBox(dialog, false)) << "Alt+U typed after the hand-over did not reach the dialog";
+        ASSERT_TRUE(WaitUntil([&] { return !IsChecked(dialog, IDC_USE_FNSTICKY); }))
+            << "Alt+U typed after the hand-over did not reach the dialog";
         ASSERT_EQ("typed\n", RunOnX("xdotool key Escape; echo typed"));
         ASSERT_TRUE(WaitForVisibility(dialog, false)) << "Escape did not reach the dialog";
         ASSERT_TRUE(IsChecked(dialog, IDC_USE_FNSTICKY));

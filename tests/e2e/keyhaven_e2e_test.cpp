@@ -5,7 +5,6 @@
 // whole processes show.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -191,22 +190,12 @@ TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
     }
 }
 
-// Polls the condition for up to ten seconds.
-bool WaitUntil(const std::function<bool()>& condition)
-{
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > 10000) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 // The six boxes, Use first, as '1' (checked) and '0'.
 std::string Boxes(HWND dialog)
 {
     std::string boxes;
-    for (int id : {IDC_USE_FNSTICKY, IDC_LOCK_TWICE, IDC_SOUND_PRESS, IDC_SHOW_STATUS, IDC_UNSTICK_IDLE, IDC_SOUND_RESET})
+    for (int id :
+         {IDC_USE_FNSTICKY, IDC_LOCK_TWICE, IDC_SOUND_PRESS, IDC_SHOW_STATUS, IDC_UNSTICK_IDLE, IDC_SOUND_RESET})
         boxes += IsChecked(dialog, id) ? '1' : '0';
     return boxes;
 }
@@ -275,7 +264,8 @@ TEST_F(Keyhaven, StartModesOnAKeyThatMayNotBeWrittenOrNotBeRead)
             HWND dialog = FindKeyhavenWindow(15000, start.ProcessId());
             ASSERT_NE(nullptr, dialog);
             // An instant start applies and hides once its initialisation has ended.
-            EXPECT_TRUE(WaitUntil([&] { return (IsWindowVisible(dialog) != 0) == row.visible && Boxes(dialog) == row.boxes; }))
+            EXPECT_TRUE(WaitUntil(
+                [&] { return (IsWindowVisible(dialog) != 0) == row.visible && Boxes(dialog) == row.boxes; }))
                 << "the dialog shows " << Boxes(dialog) << (IsWindowVisible(dialog) ? ", visible" : ", hidden");
             EXPECT_EQ(row.list, ListSelection(dialog, IDC_IDLE_MINUTES));
             HWND box = nullptr;

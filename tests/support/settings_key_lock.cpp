@@ -19,7 +19,8 @@ SettingsKeyLock::SettingsKeyLock(REGSAM denied)
     PACL acl = reinterpret_cast<PACL>(buffer);
     SECURITY_DESCRIPTOR sd;
     // A denial comes before the grant it narrows.
-    locked_ = InitializeAcl(acl, sizeof buffer, ACL_REVISION) && AddAccessDeniedAce(acl, ACL_REVISION, denied, everyone) &&
+    locked_ = InitializeAcl(acl, sizeof buffer, ACL_REVISION) &&
+              AddAccessDeniedAce(acl, ACL_REVISION, denied, everyone) &&
               AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone) &&
               InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
               SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE) &&
