@@ -204,10 +204,6 @@ TEST(Runtime, LeaveCloseAndShellRestart)
     rig.rt.CloseRequest();
     rig.rt.DropIcon();  // as the window's end does
     EXPECT_EQ((Log{"up", "disable"}), rig.fx.log) << "the icon is removed once";
-    Rig shown(Options(), "");
-    shown.rt.Apply(Options(true, false, 1, false));
-    shown.rt.DropIcon();
-    EXPECT_EQ((Log{"enable", "delete", "kill"}), shown.fx.log) << "a shown icon hidden by an apply";
     Rig hidden(Options(true, false, 1, false), "");
     hidden.rt.ShellRestarted();
     EXPECT_TRUE(hidden.fx.log.empty()) << "a hidden icon is not added again";
