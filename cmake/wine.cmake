@@ -20,15 +20,21 @@ set_tests_properties(wine_template_create PROPERTIES FIXTURES_SETUP wine_templat
 set_tests_properties(wine_template_shutdown PROPERTIES FIXTURES_CLEANUP wine_template
                      ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE_DIR}")
 
-# add_wine_test(name COMMAND program args...) : a test program run under Wine in a
-# session of its own; program is a target name or a path (generator expressions allowed).
+# add_wine_test(name [OWN_DISPLAY] COMMAND program args...) : a test program run under
+# Wine in a session of its own; program is a target name or a path (generator expressions
+# allowed). OWN_DISPLAY gives the session a virtual X display of its own, for a test
+# that needs the X input focus to itself.
 function(add_wine_test name)
-  cmake_parse_arguments(WT "" "" "COMMAND" ${ARGN})
+  cmake_parse_arguments(WT "OWN_DISPLAY" "" "COMMAND" ${ARGN})
   list(POP_FRONT WT_COMMAND program)
   if(TARGET ${program})
     set(program $<TARGET_FILE:${program}>)
   endif()
-  add_test(NAME ${name} COMMAND ${WINE_SESSION} ${name} ${program} ${WT_COMMAND})
+  set(display)
+  if(WT_OWN_DISPLAY)
+    set(display xvfb-run -a -s "-screen 0 1280x1024x24")
+  endif()
+  add_test(NAME ${name} COMMAND ${display} ${WINE_SESSION} ${name} ${program} ${WT_COMMAND})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_template TIMEOUT 600
     ENVIRONMENT "WINE_TEMPLATE=${WINE_TEMPLATE_DIR};WINE_SESSIONS=${WINE_SESSIONS_DIR}")
 endfunction()

@@ -104,10 +104,11 @@ LRESULT CKeyhavenDlg::OnTaskbarCreated(WPARAM, LPARAM)
     return 0;
 }
 
-// No icon outlives the dialog, whichever way the program ends.
+// No icon outlives the dialog, whichever way the program ends; one that is
+// already gone is not removed again.
 LRESULT CKeyhavenDlg::OnDestroyDialog(WPARAM, LPARAM)
 {
-    RemoveIcon();
+    m_runtime.DropIcon();
     return Default();
 }
 

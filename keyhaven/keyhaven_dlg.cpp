@@ -56,6 +56,7 @@ BEGIN_MESSAGE_MAP(CKeyhavenDlg, CDialog)
     ON_MESSAGE(WM_KEYHAVEN_INSTANT, OnInstant)
     ON_REGISTERED_MESSAGE(WM_TASKBARCREATED, OnTaskbarCreated)
     ON_MESSAGE(WM_DESTROY, OnDestroyDialog)
+    ON_MESSAGE(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
 END_MESSAGE_MAP()
 
 CKeyhavenDlg::CKeyhavenDlg()
@@ -63,6 +64,7 @@ CKeyhavenDlg::CKeyhavenDlg()
       m_hIcon(NULL),
       m_hPrevWnd(NULL),
       m_nStartMode(START_NORMAL),
+      m_bStaysHidden(false),
       m_nTimerId(0),
       m_pInstanceLock(NULL),
       m_runtime(*this)
@@ -114,6 +116,9 @@ BOOL CKeyhavenDlg::OnInitDialog()
 
     if (!m_store.Load(m_runtime.FnState(), &m_saved)) {
         AfxMessageBox("Missing registry!", 0);
+        // Ending at once needs no settings; a start that stays keeps the
+        // dialog as the template made it.
+        if (EndsAtOnce()) HandleStartMode();
         return FALSE;
     }
     LoadTexts();
@@ -122,7 +127,8 @@ BOOL CKeyhavenDlg::OnInitDialog()
 
     m_btnApply.EnableWindow(FALSE);
     HandleStartMode();
-    return TRUE;
+    // A dialog that is never shown takes no focus.
+    return m_bStaysHidden ? FALSE : TRUE;
 }
 
 void CKeyhavenDlg::AddAboutItemToSystemMenu()
@@ -219,8 +225,14 @@ void CKeyhavenDlg::EnableOptionBoxes(BOOL bEnable)
     m_chkSoundReset.EnableWindow(bEnable);
 }
 
+bool CKeyhavenDlg::EndsAtOnce() const
+{
+    return m_hPrevWnd != NULL || m_nStartMode == START_CLOSE;
+}
+
 void CKeyhavenDlg::HandleStartMode()
 {
+    m_bStaysHidden = EndsAtOnce();
     switch (m_nStartMode) {
     case START_INSTANT:
         if (m_hPrevWnd != NULL) {
@@ -242,6 +254,19 @@ void CKeyhavenDlg::HandleStartMode()
         }
         break;
     }
+}
+
+// A start that ends at once is never shown nor activated, not even for the
+// moment until its quit message is taken: the window it brought forward
+// keeps the foreground, and with it the keyboard, while this one goes away.
+LRESULT CKeyhavenDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
+{
+    if (m_bStaysHidden) {
+        WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+        pos->flags &= ~SWP_SHOWWINDOW;
+        pos->flags |= SWP_NOACTIVATE;
+    }
+    return Default();
 }
 
 void CKeyhavenDlg::OnUseClicked()

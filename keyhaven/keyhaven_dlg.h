@@ -62,11 +62,15 @@ protected:
     afx_msg UINT OnPowerBroadcast(UINT nPowerEvent, LPARAM nEventData);
     afx_msg LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnDestroyDialog(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
     // Start-up.
+    // True when this start hands over to a running instance or closes: it
+    // ends without needing the settings.
+    bool EndsAtOnce() const;
     void HandleStartMode();
     void AddAboutItemToSystemMenu();
     void PrepareNotifyIcon();
@@ -119,6 +123,9 @@ private:
     HICON m_hIcon;
     HWND m_hPrevWnd;
     int m_nStartMode;
+    // Set by HandleStartMode when this start ends at once: its dialog then
+    // stays hidden and inactive.
+    bool m_bStaysHidden;
     UINT_PTR m_nTimerId;
     NOTIFYICONDATAA m_nid;
     InstanceLock* m_pInstanceLock;

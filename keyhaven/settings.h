@@ -36,13 +36,14 @@ public:
     // Opens the key, or creates it with the defaults (FnKeyStatus = fnState),
     // and reads every value but FnKeyStatus into *settings. An idle time that
     // is not one of "1" to "5" is read as the default and stored back so.
-    // False when the key can be neither opened nor created.
+    // A key that may be read but not written is read all the same (nothing
+    // is stored back). False when the key can be neither opened nor created.
     bool Load(int fnState, KeyhavenSettings* settings);
 
     // Writes the settings; FnKeyStatus only when enabled, FnResetTime only
-    // when resetSound. Does nothing when the key cannot be opened.
+    // when resetSound. Does nothing when the key cannot be opened for writing.
     void Save(const KeyhavenSettings& settings);
 
-    // FnKeyEnable and FnKeyStatus as stored; false when the key cannot be opened.
+    // FnKeyEnable and FnKeyStatus as stored; false when the key cannot be read.
     bool ReadFnState(StoredFnState* state);
 };

@@ -19,7 +19,15 @@ public:
     {
         if (hKey_ != NULL) RegCloseKey(hKey_);
     }
-    bool Open() { return RegOpenKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &hKey_) == ERROR_SUCCESS; }
+    // With every right, as a save needs it.
+    bool Open() { return OpenWith(KEY_ALL_ACCESS); }
+    // With every right, or only for reading when the key's security denies
+    // writing (a locked-down profile): readers then see the stored values.
+    bool OpenToRead()
+    {
+        if (Open()) return true;
+        return OpenWith(KEY_READ);
+    }
     bool Create()
     {
         return RegCreateKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hKey_,
@@ -67,6 +75,13 @@ public:
     }
 
 private:
+    bool OpenWith(REGSAM access)
+    {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, KEYHAVEN_SETTINGS_KEY, 0, access, &hKey_) == ERROR_SUCCESS) return true;
+        hKey_ = NULL;  // a failed open leaves nothing to close
+        return false;
+    }
+
     HKEY hKey_;
 };
 
@@ -93,7 +108,7 @@ int ValidResetMinutes(int minutes)
 bool SettingsStore::Load(int fnState, KeyhavenSettings* settings)
 {
     SettingsKey key;
-    if (!key.Open()) {
+    if (!key.OpenToRead()) {
         if (!key.Create()) return false;
         WriteDefaults(key, fnState);
     }
@@ -106,6 +121,7 @@ bool SettingsStore::Load(int fnState, KeyhavenSettings* settings)
     settings->resetSound = key.ReadFlag(KEYHAVEN_VALUE_RESET_SOUND);
     const int minutes = key.ReadMinutes();
     settings->resetMinutes = ValidResetMinutes(minutes);
+    // Fails silently on a key opened only for reading.
     if (minutes != settings->resetMinutes) key.WriteMinutes(settings->resetMinutes);
     return true;
 }
@@ -127,7 +143,7 @@ void SettingsStore::Save(const KeyhavenSettings& settings)
 bool SettingsStore::ReadFnState(StoredFnState* state)
 {
     SettingsKey key;
-    if (!key.Open()) return false;
+    if (!key.OpenToRead()) return false;
     state->enabled = key.ReadFlag(KEYHAVEN_VALUE_ENABLE);
     state->fnState = static_cast<int>(key.ReadDword(KEYHAVEN_VALUE_STATUS));
     return true;

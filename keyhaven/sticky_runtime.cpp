@@ -46,8 +46,10 @@ void StickyRuntime::SetIcon(DWORD message, FnIcon icon)
     if (message == NIM_ADD) iconShown_ = true;
 }
 
+// The shell is asked once: under a busy shell every removal is a wait.
 void StickyRuntime::DropIcon()
 {
+    if (!iconShown_) return;
     effects_.RemoveIcon();
     iconShown_ = false;
 }

@@ -62,6 +62,8 @@ public:
     void Resume(const StoredFnState& stored);
     // The shell was restarted: an icon that was shown is added again.
     void ShellRestarted();
+    // Removes the notification-area icon if it is shown.
+    void DropIcon();
 
     int FnState() const { return fnState_; }
     // The options last applied; all off before the first apply.
@@ -75,7 +77,6 @@ private:
     void Latch();
     void Release();
     void SetIcon(DWORD message, FnIcon icon);
-    void DropIcon();
     bool Report(const char* text);
     void ReportFnError(const char* text);
     bool Finished() const { return closed_ || reset_; }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian machine:
-# the mingw-w64 cross compilers, 32-bit Wine, Xvfb and GoogleTest's sources.
+# the mingw-w64 cross compilers, 32-bit Wine, Xvfb, xdotool (real X keyboard
+# events for the keyboard test) and GoogleTest's sources.
 # Skips every step whose result is already present.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ packages=(
   cmake make
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick xdotool
   googletest
   nsis python3
   fonts-wqy-microhei

@@ -14,6 +14,7 @@
 #include "keyhaven_process.h"
 #include "latchwire_device.h"
 #include "resource.h"
+#include "settings_key_lock.h"
 
 using namespace testsupport;
 using namespace keyhavenremote;
@@ -186,6 +187,100 @@ TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
         EXPECT_EQ(0u, VirtualNotebook::State().stickyMode);
         EXPECT_EQ(0u, VirtualNotebook::State().fnDown);
         EXPECT_EQ(7u, Setting("FnKeyEnable"));
+    }
+}
+
+// The six boxes, Use first, as '1' (checked) and '0'.
+std::string Boxes(HWND dialog)
+{
+    std::string boxes;
+    for (int id :
+         {IDC_USE_FNSTICKY, IDC_LOCK_TWICE, IDC_SOUND_PRESS, IDC_SHOW_STATUS, IDC_UNSTICK_IDLE, IDC_SOUND_RESET})
+        boxes += IsChecked(dialog, id) ? '1' : '0';
+    return boxes;
+}
+
+const char kStoredBoxes[] = "100010";   // as StoreDistinctSettings leaves them
+const char kInstantBoxes[] = "111101";  // the fixed defaults of an instant start
+const char kBlankBoxes[] = "000000";    // the template's, never loaded
+
+// Stored settings that differ in every box from the fixed defaults, idle time 3.
+void StoreDistinctSettings()
+{
+    const struct {
+        const char* name;
+        DWORD value;
+    } values[] = {{"FnKeyEnable", 1}, {"FnKeyLock", 0}, {"FnMakeSound", 0}, {"FnShowStatus", 0},
+                  {"FnUnStick", 1},   {"FnResetSound", 0}};
+    for (const auto& value : values) WriteSetting(value.name, value.value);
+    WriteTextSetting("FnResetTime", "3");
+}
+
+// Every start mode, with and without a running instance, on a key that may
+// be read but not written and on one that may not be read. Hand-overs and
+// "Close" never need the settings; what is shown or applied comes from the
+// key where it can be read; nothing is ever written.
+TEST_F(Keyhaven, StartModesOnAKeyThatMayNotBeWrittenOrNotBeRead)
+{
+    const struct {
+        REGSAM denied;
+        const char* word;
+        bool running;
+        bool startStays;  // this start is left running
+        bool featureOn;
+        const char* boxes;  // of the start that stays
+        int list;
+        bool visible;  // the start that stays, or the running instance
+    } rows[] = {
+        {kDenyWrite, "", false, true, false, kStoredBoxes, 2, true},
+        {kDenyWrite, "Instant", false, true, true, kInstantBoxes, 2, false},
+        {kDenyWrite, "Close", false, false, false, "", 0, false},
+        {kDenyWrite, "", true, false, true, "", 0, true},
+        {kDenyWrite, "Instant", true, false, true, "", 0, false},
+        {kDenyWrite, "Close", true, false, false, "", 0, false},
+        {kDenyRead, "", false, true, false, kBlankBoxes, CB_ERR, true},
+        {kDenyRead, "Instant", false, true, false, kBlankBoxes, CB_ERR, true},
+        {kDenyRead, "Close", false, false, false, "", 0, false},
+        {kDenyRead, "", true, false, true, "", 0, true},
+        {kDenyRead, "Instant", true, false, true, "", 0, false},
+        {kDenyRead, "Close", true, false, false, "", 0, false},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        const bool readable = row.denied == kDenyWrite;
+        SCOPED_TRACE(std::string(readable ? "read-only key, " : "unreadable key, ") + "start \"" + row.word + "\"" +
+                     (row.running ? " with an instance running" : ""));
+        KeyhavenProcess resident;
+        HWND residentDialog = row.running ? LaunchResident(resident) : nullptr;
+        StoreDistinctSettings();
+        SettingsKeyLock lock(row.denied);
+        ASSERT_TRUE(lock.Locked());
+        const std::string stored = lock.Values();
+
+        KeyhavenProcess start;
+        ASSERT_TRUE(start.Start(row.word));
+        if (!readable) EXPECT_EQ("Missing registry!", AnswerMessageBox(start.ProcessId()));
+        if (row.startStays) {
+            HWND dialog = FindKeyhavenWindow(15000, start.ProcessId());
+            ASSERT_NE(nullptr, dialog);
+            // An instant start applies and hides once its initialisation has ended.
+            EXPECT_TRUE(WaitUntil(
+                [&] { return (IsWindowVisible(dialog) != 0) == row.visible && Boxes(dialog) == row.boxes; }))
+                << "the dialog shows " << Boxes(dialog) << (IsWindowVisible(dialog) ? ", visible" : ", hidden");
+            EXPECT_EQ(row.list, ListSelection(dialog, IDC_IDLE_MINUTES));
+            HWND box = nullptr;
+            if (readable) EXPECT_EQ("", WaitForMessageBox(start.ProcessId(), &box, 500));
+        } else {
+            EXPECT_TRUE(start.WaitForExit()) << "this start did not end";
+        }
+        if (row.running && row.word == std::string("Close")) {
+            EXPECT_TRUE(resident.WaitForExit()) << "the running instance was not closed";
+        } else if (row.running) {
+            EXPECT_TRUE(resident.IsRunning());
+            EXPECT_TRUE(WaitForVisibility(residentDialog, row.visible));
+        }
+        EXPECT_EQ(row.featureOn ? 1u : 0u, VirtualNotebook::State().stickyMode);
+        EXPECT_EQ(stored, lock.Values()) << "the key was written";
     }
 }
 

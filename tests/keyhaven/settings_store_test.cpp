@@ -4,8 +4,10 @@
 
 #include "keyhaven_process.h"
 #include "settings.h"
+#include "settings_key_lock.h"
 
 using namespace keyhavenremote;
+using namespace testsupport;
 
 namespace {
 
@@ -97,6 +99,36 @@ TEST_F(Store, SaveLeavesTheStateWhenOffAndTheTimeWithoutResetSound)
     store.Save(settings);
     EXPECT_FALSE(SettingsKeyExists()) << "a save never creates the key";
     EXPECT_FALSE(store.ReadFnState(&stored));
+}
+
+TEST_F(Store, AKeyThatMayNotBeWrittenIsReadAndOneThatMayNotBeReadIsMissingNeitherIsWritten)
+{
+    Load();
+    WriteSetting("FnKeyEnable", 1);
+    WriteSetting("FnKeyLock", 0);
+    WriteSetting("FnKeyStatus", FN_LOCKED);
+    WriteTextSetting("FnResetTime", "9");  // stored back as "1" where the key may be written
+    const struct {
+        REGSAM denied;
+        bool readable;
+    } rows[] = {{kDenyWrite, true}, {kDenyRead, false}};
+    for (const auto& row : rows) {
+        SettingsKeyLock lock(row.denied);
+        ASSERT_TRUE(lock.Locked());
+        const std::string stored = lock.Values();
+        KeyhavenSettings settings;
+        EXPECT_EQ(row.readable, store.Load(FN_RELEASED, &settings)) << row.denied;
+        StoredFnState state{false, FN_RELEASED};
+        EXPECT_EQ(row.readable, store.ReadFnState(&state)) << row.denied;
+        if (row.readable) {
+            EXPECT_TRUE(settings.enabled && !settings.lockTwice && settings.resetMinutes == 1);
+            EXPECT_TRUE(state.enabled && state.fnState == FN_LOCKED);
+        }
+        settings.enabled = settings.resetSound = true;
+        settings.resetMinutes = 4;
+        store.Save(settings);
+        EXPECT_EQ(stored, lock.Values()) << "written where access is denied: " << row.denied;
+    }
 }
 
 }  // namespace

@@ -120,14 +120,19 @@ bool WaitForNoKeyhavenWindow(DWORD milliseconds)
     return true;
 }
 
-bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds)
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds)
 {
     const DWORD start = GetTickCount();
-    do {
-        if ((IsWindowVisible(dialog) != 0) == visible) return true;
+    while (!condition()) {
+        if (GetTickCount() - start >= milliseconds) return false;
         Sleep(50);
-    } while (GetTickCount() - start < milliseconds);
-    return false;
+    }
+    return true;
+}
+
+bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds)
+{
+    return WaitUntil([&] { return (IsWindowVisible(dialog) != 0) == visible; }, milliseconds);
 }
 
 bool IsChecked(HWND dialog, int id)
@@ -254,13 +259,12 @@ void WriteRawSetting(const char* name, DWORD type, const void* data, DWORD size)
 
 bool WaitForSetting(const char* name, DWORD expected, DWORD milliseconds)
 {
-    const DWORD start = GetTickCount();
-    do {
-        DWORD value = 0;
-        if (ReadSetting(name, &value) && value == expected) return true;
-        Sleep(50);
-    } while (GetTickCount() - start < milliseconds);
-    return false;
+    return WaitUntil(
+        [&] {
+            DWORD value = 0;
+            return ReadSetting(name, &value) && value == expected;
+        },
+        milliseconds);
 }
 
 void WriteSetting(const char* name, DWORD value)

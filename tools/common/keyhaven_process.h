@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "keyhaven_identity.h"
@@ -49,6 +50,8 @@ std::string ProgramFolder();
 HWND FindKeyhavenWindow(DWORD milliseconds = 15000, DWORD pid = 0);
 // Waits until no window has the program's title; false on timeout.
 bool WaitForNoKeyhavenWindow(DWORD milliseconds = 15000);
+// Polls the condition until it holds; false when it did not in time.
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 // Waits for the window to become visible or hidden.
 bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds = 10000);
 
