@@ -145,11 +145,6 @@ Texts OneExchangeRequests()
     return calls.Get().RequestTexts();
 }
 
-bool Contains(const Texts& texts, const std::string& text)
-{
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
 // The record as every process maps it.
 class SharedRecordView {
 public:
