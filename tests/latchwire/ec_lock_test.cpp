@@ -28,7 +28,7 @@ constexpr char kRecordName[] = "Latchwire EC Exchange Record";
 constexpr char kTakenOver[] = "EC exchange taken over from a holder that died\n\r";
 constexpr char kCompleted[] = "FnKeyDown process completed\n\n\r";
 constexpr DWORD kKilledExitCode = 99;
-constexpr DWORD kWorkerLimitMs = 60000;
+constexpr DWORD kWorkerLimitMs = 20000;
 constexpr USHORT kFoundBase = 0x0C01;
 constexpr UCHAR kFoundControl = 0x20;
 
@@ -45,7 +45,7 @@ PROCESS_INFORMATION StartWorker(const std::string& arguments)
 DWORD FinishWorker(PROCESS_INFORMATION& worker)
 {
     DWORD exitCode = 1;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.hProcess, kWorkerLimitMs)) << "the worker did not end in 60 s";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.hProcess, kWorkerLimitMs)) << "the worker did not end in 20 s";
     GetExitCodeProcess(worker.hProcess, &exitCode);
     CloseHandle(worker.hThread);
     CloseHandle(worker.hProcess);
@@ -256,7 +256,9 @@ protected:
     void HoldFirstExchange()
     {
         const size_t before = calls_.Get().requests.size();
-        calls_.BeforeRequest(static_cast<int>(before) + 10, [this] { WaitForSingleObject(release_, INFINITE); });
+        calls_.BeforeRequest(static_cast<int>(before) + 10, [this] {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(release_, 20000)) << "the held exchange was not released in 20 s";
+        });
         holder_ = std::thread([this] { holderResult_ = FnKeyDown(); });
         for (int i = 0; i < 10000 && calls_.Get().requests.size() < before + 10; ++i) Sleep(1);
         ASSERT_EQ(before + 10, calls_.Get().requests.size()) << "the holder did not reach its tenth request";
