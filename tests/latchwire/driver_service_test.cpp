@@ -4,6 +4,7 @@
 // failures the manager cannot be driven into are forced there.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -267,6 +268,21 @@ constexpr DWORD kAlreadyRunning = ERROR_SERVICE_ALREADY_RUNNING;
 class DriverService : public ::testing::Test {
 protected:
     void TearDown() override { Finish(); }
+    // Runs call on the service prepared in state, with the fault forced.
+    void Expect(State state, const Fault& fault, const std::string& path, const std::function<int()>& call,
+                int result, const Messages& traced, const Messages& log, const std::string& after)
+    {
+        Prepare(state);
+        trace.Clear();
+        {
+            ServiceCalls calls(fault, path);
+            EXPECT_EQ(result, call());
+        }
+        EXPECT_EQ(traced, trace.Messages());
+        EXPECT_EQ(log, g.log);
+        EXPECT_EQ(after, ServiceNow());
+        Finish();
+    }
     const std::string path_ = vnotebook::DriverFilePath();
     TraceCapture trace;
 };
@@ -320,20 +336,9 @@ TEST_F(DriverService, CheckDriverFromEachStartingStateAndEachFailingCall)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Prepare(row.state);
-        trace.Clear();
-        int result;
-        Messages log;
-        {
-            ServiceCalls calls(row.fault, row.missingFile ? missing : path_);
-            result = Check_Driver(kService, row.missingFile ? missing.c_str() : path_.c_str());
-            log = g.log;
-        }
-        EXPECT_EQ(row.result, result);
-        EXPECT_EQ(row.trace, trace.Messages());
-        EXPECT_EQ(row.log, log);
-        EXPECT_EQ(row.after, ServiceNow());
-        Finish();
+        const std::string& path = row.missingFile ? missing : path_;
+        Expect(row.state, row.fault, path, [&] { return Check_Driver(kService, path.c_str()); }, row.result, row.trace,
+               row.log, row.after);
     }
 }
 
@@ -363,33 +368,9 @@ TEST_F(DriverService, UnloadDriverFromEachStartingStateAndEachFailingCall)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Prepare(row.state);
-        trace.Clear();
-        int result;
-        Messages log;
-        {
-            ServiceCalls calls(row.fault, path_);
-            result = UnloadDriver(kService);
-            log = g.log;
-        }
-        EXPECT_EQ(row.result, result);
-        EXPECT_EQ(row.trace, trace.Messages());
-        EXPECT_EQ(row.log, log);
-        EXPECT_EQ(row.after, ServiceNow());
-        Finish();
+        Expect(row.state, row.fault, path_, [] { return UnloadDriver(kService); }, row.result, row.trace, row.log,
+               row.after);
     }
-}
-
-TEST_F(DriverService, SecondCheckAfterAnInstallTouchesNothing)
-{
-    Prepare(State::Absent);
-    ASSERT_EQ(1, Check_Driver(kService, path_.c_str()));
-    trace.Clear();
-    ServiceCalls calls({}, path_);
-    EXPECT_EQ(1, Check_Driver(kService, path_.c_str()));
-    EXPECT_EQ(kFound + Messages{"close svc"}, g.log);
-    EXPECT_TRUE(trace.Lines().empty());
-    EXPECT_EQ("system running vnotebook.sys", ServiceNow());
 }
 
 }  // namespace
