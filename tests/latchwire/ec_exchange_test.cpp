@@ -162,6 +162,10 @@ TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
         {"unsupported chipset", VN_CFG_CHIPSET, VN_CHIPSET_NONE, Enable_StickyKey,
          {"Call function -->Enable_StickyKey\n\r", "Enable_EC_IndexMode-->No support Chipset\n\r",
           "(EC_IndexMode_WriteCOMM) Enable_EC_IndexMode fail! \n\r", "Enable_StickyKey Fail\n\r"}, {}},
+        {"unsupported chipset, receiving", VN_CFG_CHIPSET, VN_CHIPSET_NONE,
+         [&] { return EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, bytes); },
+         {"Enable_EC_IndexMode-->No support Chipset\n\r", "(EC_IndexMode_ReceiveCOMM) Enable_EC_IndexMode fail! \n\r"},
+         {}},
         {"EC silent at the command", VN_CFG_EC_ANSWER_BUDGET, 0, FnKeyDown,
          {"Call function -->FnKeyDown\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC CMD(59) fail\n\r",
           "FnKeyDown Fail\n\r"}, {}},
@@ -310,6 +314,24 @@ TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
         EXPECT_EQ(row.sleeps, seen.sleeps);
         if (row.leftAsFound) ExpectLeftAsFound(row.what);
     }
+}
+
+// A bridge that is gone by the end of the exchange: the found registers
+// belong to it, so nothing is written back and the loss is traced.
+TEST_P(EcExchange, ChipsetGoneAtTheCloseIsTracedAndNothingWrittenBack)
+{
+    const Messages normal = StickyExchangeRequests(GetParam(), 0x62);
+    const size_t closingDetect = normal.size() - 3;  // detection, then the restoring writes
+    LibraryCalls calls;
+    calls.BeforeRequest(static_cast<int>(closingDetect) + 1,
+                        [] { ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, VN_CHIPSET_NONE)); });
+    EXPECT_EQ(1, FnKeyDown());
+    EXPECT_EQ((Messages{"Call function -->FnKeyDown\n\r", "Disable_EC_IndexMode-->No support Chipset\n\r",
+                        "FnKeyDown process completed\n\n\r"}),
+              trace.Messages());
+    const Messages expected = Messages(normal.begin(), normal.begin() + closingDetect) +
+                              Messages{"CR 1:0/14/3@0x2", "CR 1:0/1F/0@0x2"};
+    EXPECT_EQ(expected, calls.Get().RequestTexts());
 }
 
 // What the check reads back from the bridge after opening it: exactly which
