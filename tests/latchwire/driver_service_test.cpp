@@ -41,104 +41,93 @@ struct Recorder {
 
 bool Str(const char* a, const char* b) { return a != nullptr && b != nullptr && std::string(a) == b; }
 
-// True when this call is to fail; runs the real call first where asked.
-template <typename Call>
-bool Failing(const char* name, Call real)
+// Makes the real call, or fails it as the fault says (after making it, where
+// asked), and logs its word; the call's error code is kept for the library.
+template <typename Result, typename Call>
+Result Hooked(const char* name, bool argsOk, Call real)
 {
     const int n = ++g.counts[name];
-    if (g.fault.call != name || (g.fault.nth != 0 && g.fault.nth != n)) return false;
-    if (g.fault.realCallFirst) real();
-    SetLastError(g.fault.error);
-    return true;
+    Result result{};
+    if (g.fault.call == name && (g.fault.nth == 0 || g.fault.nth == n)) {
+        if (g.fault.realCallFirst) real();
+        SetLastError(g.fault.error);
+    } else {
+        result = real();
+    }
+    const DWORD error = GetLastError();
+    g.log.push_back(name + std::string(argsOk ? "" : "[args]") + (result ? "" : "!"));
+    SetLastError(error);
+    return result;
 }
 
-void Note(std::string word, bool ok, bool argsOk)
+SC_HANDLE Keep(std::set<SC_HANDLE>& handles, SC_HANDLE h)
 {
-    g.log.push_back(word + (argsOk ? "" : "[args]") + (ok ? "" : "!"));
+    if (h) handles.insert(h);
+    return h;
 }
 
 SC_HANDLE WINAPI OnOpenManager(LPCSTR machine, LPCSTR database, DWORD access)
 {
-    SC_HANDLE h = nullptr;
-    if (!Failing("mgr", [&] {})) h = OpenSCManagerA(machine, database, access);
-    if (h) g.managers.insert(h);
-    Note("mgr", h != nullptr, !machine && !database && access == SC_MANAGER_ALL_ACCESS);
-    return h;
+    return Keep(g.managers, Hooked<SC_HANDLE>("mgr", !machine && !database && access == SC_MANAGER_ALL_ACCESS,
+                                              [&] { return OpenSCManagerA(machine, database, access); }));
 }
 
 SC_HANDLE WINAPI OnOpenService(SC_HANDLE manager, LPCSTR name, DWORD access)
 {
-    SC_HANDLE h = nullptr;
-    if (!Failing("open", [&] {})) h = OpenServiceA(manager, name, access);
-    if (h) g.services.insert(h);
-    Note("open", h != nullptr, g.managers.count(manager) && Str(name, kService) && access == SERVICE_ALL_ACCESS);
-    return h;
+    const bool argsOk = g.managers.count(manager) && Str(name, kService) && access == SERVICE_ALL_ACCESS;
+    return Keep(g.services, Hooked<SC_HANDLE>("open", argsOk, [&] { return OpenServiceA(manager, name, access); }));
 }
 
 SC_HANDLE WINAPI OnCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD access, DWORD type, DWORD start,
                           DWORD errorControl, LPCSTR path, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
                           LPCSTR account, LPCSTR password)
 {
-    SC_HANDLE h = nullptr;
-    if (!Failing("create", [&] {})) {
-        h = CreateServiceA(manager, name, display, access, type, start, errorControl, path, group, tag,
-                           dependencies, account, password);
-    }
-    if (h) g.services.insert(h);
-    Note("create", h != nullptr,
-         g.managers.count(manager) && Str(name, kService) && Str(display, kService) && access == SERVICE_ALL_ACCESS &&
-             type == SERVICE_KERNEL_DRIVER && start == SERVICE_DEMAND_START && errorControl == SERVICE_ERROR_NORMAL &&
-             Str(path, g.path.c_str()) && !group && !tag && !dependencies && !account && !password);
-    return h;
+    const bool argsOk = g.managers.count(manager) && Str(name, kService) && Str(display, kService) &&
+                        access == SERVICE_ALL_ACCESS && type == SERVICE_KERNEL_DRIVER &&
+                        start == SERVICE_DEMAND_START && errorControl == SERVICE_ERROR_NORMAL &&
+                        Str(path, g.path.c_str()) && !group && !tag && !dependencies && !account && !password;
+    return Keep(g.services, Hooked<SC_HANDLE>("create", argsOk, [&] {
+                    return CreateServiceA(manager, name, display, access, type, start, errorControl, path, group,
+                                          tag, dependencies, account, password);
+                }));
 }
 
 BOOL WINAPI OnClose(SC_HANDLE h)
 {
     const bool manager = g.managers.erase(h) != 0, service = g.services.erase(h) != 0;
     BOOL closed = CloseServiceHandle(h);
-    Note(manager ? "close mgr" : "close svc", closed, manager || service);
+    g.log.push_back(std::string(manager ? "close mgr" : "close svc") + (manager || service ? "" : "[args]") +
+                    (closed ? "" : "!"));
     return closed;
 }
 
 BOOL WINAPI OnControl(SC_HANDLE h, DWORD control, LPSERVICE_STATUS status)
 {
-    BOOL ok = FALSE;
-    if (!Failing("stop", [&] { ControlService(h, control, status); })) ok = ControlService(h, control, status);
-    Note("stop", ok, g.services.count(h) && control == SERVICE_CONTROL_STOP && status);
-    return ok;
+    return Hooked<BOOL>("stop", g.services.count(h) && control == SERVICE_CONTROL_STOP && status,
+                        [&] { return ControlService(h, control, status); });
 }
 
 BOOL WINAPI OnDelete(SC_HANDLE h)
 {
-    BOOL ok = FALSE;
-    if (!Failing("delete", [&] { DeleteService(h); })) ok = DeleteService(h);
-    Note("delete", ok, g.services.count(h) != 0);
-    return ok;
+    return Hooked<BOOL>("delete", g.services.count(h) != 0, [&] { return DeleteService(h); });
 }
 
 BOOL WINAPI OnStart(SC_HANDLE h, DWORD argc, LPCSTR* argv)
 {
-    BOOL ok = FALSE;
-    if (!Failing("start", [&] { StartServiceA(h, argc, argv); })) ok = StartServiceA(h, argc, argv);
-    const DWORD error = GetLastError();
-    Note("start", ok, g.services.count(h) && argc == 0 && !argv);
-    SetLastError(error);
-    return ok;
+    return Hooked<BOOL>("start", g.services.count(h) && argc == 0 && !argv,
+                        [&] { return StartServiceA(h, argc, argv); });
 }
 
 BOOL WINAPI OnChange(SC_HANDLE h, DWORD type, DWORD start, DWORD errorControl, LPCSTR path, LPCSTR group,
                      LPDWORD tag, LPCSTR dependencies, LPCSTR account, LPCSTR password, LPCSTR display)
 {
-    BOOL ok = FALSE;
-    if (!Failing("config", [&] {})) {
-        ok = ChangeServiceConfigA(h, type, start, errorControl, path, group, tag, dependencies, account, password,
-                                  display);
-    }
-    Note("config", ok,
-         g.services.count(h) && type == SERVICE_KERNEL_DRIVER && start == SERVICE_SYSTEM_START &&
-             errorControl == SERVICE_ERROR_NORMAL && !path && !group && !tag && !dependencies && !account &&
-             !password && Str(display, kService));
-    return ok;
+    const bool argsOk = g.services.count(h) && type == SERVICE_KERNEL_DRIVER && start == SERVICE_SYSTEM_START &&
+                        errorControl == SERVICE_ERROR_NORMAL && !path && !group && !tag && !dependencies &&
+                        !account && !password && Str(display, kService);
+    return Hooked<BOOL>("config", argsOk, [&] {
+        return ChangeServiceConfigA(h, type, start, errorControl, path, group, tag, dependencies, account, password,
+                                    display);
+    });
 }
 
 class ServiceCalls {
