@@ -252,6 +252,7 @@ TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
         std::vector<DWORD> sleeps;
         bool leftAsFound = true;
         std::function<int()> call;
+        UCHAR firstStored = 0xEE;  // a receive stores only the bytes taken whole
     } const rows[] = {
         {"idle check: high index port", R, 1, 0, {readFail}, cleanUp},
         {"idle check: low index port", R, 2, 0, {readFail}, cleanUp},
@@ -275,9 +276,11 @@ TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
         {"restoring the base", IOCTL_PCI_CONFIG_WRITE, First() ? 3 : 2, 1,
          {"PCI_DeviceWriteCOMM-->DeviceIoControl Fail!\n\r"}, restoreControl, {}, false},
         {"second byte received", R, 7, 0, {readFail, "Get EC Data :Index( 2 ) Data:1( \x01 )\n\r"}, clear + restore,
-         {}, true, receive},
+         {}, true, receive, 1},
         {"first byte's acknowledgement", W, 18, 0, {writeFail, "Get EC Data :Index( 1 ) Data:1( \x01 )\n\r"},
          clear + restore, {}, true, receive},
+        {"second byte's acknowledgement", W, 25, 0, {writeFail, "Get EC Data :Index( 2 ) Data:0( . )\n\r"},
+         clear + restore, {}, true, receive, 1},
     };
     const Messages normal = StickyExchangeRequests(GetParam(), 0x62);
     for (const Row& row : rows) {
@@ -293,7 +296,7 @@ TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
         Messages expected = row.trace;
         if (row.call) {
             EXPECT_EQ(row.result, row.call());
-            EXPECT_EQ(row.nth == 7 ? 1 : 0xEE, received[0]) << "only bytes taken whole are stored";
+            EXPECT_EQ(row.firstStored, received[0]);
             EXPECT_EQ(0xEE, received[1]);
         } else {
             EXPECT_EQ(row.result, FnKeyDown());
@@ -316,22 +319,31 @@ TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
     }
 }
 
-// A bridge that is gone by the end of the exchange: the found registers
-// belong to it, so nothing is written back and the loss is traced.
-TEST_P(EcExchange, ChipsetGoneAtTheCloseIsTracedAndNothingWrittenBack)
+// The bridge found at the close is not the one the exchange opened: the found
+// registers belong to that one, so nothing is written back; a bridge that is
+// gone is traced.
+TEST_P(EcExchange, OtherBridgeAtTheCloseGetsNothingWrittenBack)
 {
     const Messages normal = StickyExchangeRequests(GetParam(), 0x62);
     const size_t closingDetect = normal.size() - 3;  // detection, then the restoring writes
-    LibraryCalls calls;
-    calls.BeforeRequest(static_cast<int>(closingDetect) + 1,
-                        [] { ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, VN_CHIPSET_NONE)); });
-    EXPECT_EQ(1, FnKeyDown());
-    EXPECT_EQ((Messages{"Call function -->FnKeyDown\n\r", "Disable_EC_IndexMode-->No support Chipset\n\r",
-                        "FnKeyDown process completed\n\n\r"}),
-              trace.Messages());
-    const Messages expected = Messages(normal.begin(), normal.begin() + closingDetect) +
-                              Messages{"CR 1:0/14/3@0x2", "CR 1:0/1F/0@0x2"};
-    EXPECT_EQ(expected, calls.Get().RequestTexts());
+    const uint32_t other = First() ? VN_CHIPSET_SECOND : VN_CHIPSET_FIRST;
+    for (uint32_t now : {uint32_t(VN_CHIPSET_NONE), other}) {
+        SCOPED_TRACE(now);
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        trace.Clear();
+        LibraryCalls calls;
+        calls.BeforeRequest(static_cast<int>(closingDetect) + 1,
+                            [now] { ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, now)); });
+        EXPECT_EQ(1, FnKeyDown());
+        Messages traced = {"Call function -->FnKeyDown\n\r", "FnKeyDown process completed\n\n\r"};
+        if (now == VN_CHIPSET_NONE) traced.insert(traced.begin() + 1, "Disable_EC_IndexMode-->No support Chipset\n\r");
+        EXPECT_EQ(traced, trace.Messages());
+        const Messages detect = now == VN_CHIPSET_FIRST ? Messages{"CR 1:0/14/3@0x2"}
+                                                        : Messages{"CR 1:0/14/3@0x2", "CR 1:0/1F/0@0x2"};
+        const Messages expected = Messages(normal.begin(), normal.begin() + closingDetect) + detect;
+        EXPECT_EQ(expected, calls.Get().RequestTexts());
+    }
 }
 
 // What the check reads back from the bridge after opening it: exactly which
