@@ -114,7 +114,7 @@ TEST_F(Keyhaven, SecondStartShowsTheResidentInstanceCancelPutsTheAppliedOptionsB
     ASSERT_TRUE(process.IsRunning());
 
     // OK with the feature off releases a held Fn before the program ends.
-    SendMessageA(dialog, WM_FN_PRESS, 0, 0);
+    ASSERT_TRUE(Deliver(dialog, WM_FN_PRESS)) << "the Fn press was not handled within 10 s";
     ASSERT_EQ(1u, VirtualNotebook::State().fnDown);
     ShowWindow(dialog, SW_SHOW);
     Click(dialog, IDC_USE_FNSTICKY);
@@ -142,7 +142,7 @@ TEST_F(Keyhaven, InstantStartsAtOnceLeaveOneInstanceThatCloseEnds)
     EXPECT_EQ(1u, VirtualNotebook::State().stickyMode);
 
     HWND dialog = FindKeyhavenWindow();
-    SendMessageA(dialog, WM_FN_PRESS, 0, 0);
+    ASSERT_TRUE(Deliver(dialog, WM_FN_PRESS)) << "the Fn press was not handled within 10 s";
     WriteSetting("FnKeyStatus", 7);  // a marker: a close saves nothing
     EXPECT_TRUE(CloseRunningInstance());
     for (auto& start : starts) EXPECT_TRUE(start->WaitForExit());
@@ -169,7 +169,7 @@ TEST_F(Keyhaven, CloseEndsTheProcessWhileAFailureBoxOrTheAboutBoxIsOpen)
         SetUp();
         KeyhavenProcess process;
         HWND dialog = LaunchResident(process);
-        SendMessageA(dialog, WM_FN_PRESS, 0, 0);
+        ASSERT_TRUE(Deliver(dialog, WM_FN_PRESS)) << "the Fn press was not handled within 10 s";
         if (aboutBox) {
             PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
             ASSERT_NE(nullptr, WaitForDialog(process.ProcessId(), IDC_VERSION_TEXT));

@@ -37,6 +37,8 @@ struct DeviceExport {
 
 const std::vector<DeviceExport> kExports = {
     {"IO_Port_Read_UCHAR", [] { return IO_Port_Read_UCHAR(kPort, v); }, 0x22A000, {kPort, Addr(v)}},
+    // A port number travels whole, high bits included.
+    {"IO_Port_Read_UCHAR", [] { return IO_Port_Read_UCHAR(0x10000 | kPort, v); }, 0x22A000, {0x10000 | kPort, Addr(v)}},
     {"IO_Port_Write_UCHAR", [] { return IO_Port_Write_UCHAR(kPort + 1, 0xA5); }, 0x22A004, {kPort + 1, kOwnCopy}, 0xA5},
     {"IO_Port_Read_USHORT", [] { return IO_Port_Read_USHORT(kPort + 2, reinterpret_cast<USHORT*>(v)); }, 0x22A018,
      {kPort + 2, Addr(v)}},
@@ -46,20 +48,23 @@ const std::vector<DeviceExport> kExports = {
      {kPort + 4, Addr(v)}},
     {"IO_Port_Write_ULONG", [] { return IO_Port_Write_ULONG(kPort + 5, 0xDEADBEEF); }, 0x22A024,
      {kPort + 5, kOwnCopy}, 0xDEADBEEF},
-    {"PCI_DeviceReceiveCOMM", [] { return PCI_DeviceReceiveCOMM(1, 0, VN_TEST_PCI_DEVICE, 1, 0x40, v, 4); }, 0x22A02C,
-     {1, 0, VN_TEST_PCI_DEVICE, 1, 0x40, Addr(v), 4}},
-    {"PCI_DeviceWriteCOMM", [] { return PCI_DeviceWriteCOMM(1, 0, VN_TEST_PCI_DEVICE, 0, 0x41, v, 1); }, 0x22A028,
-     {1, 0, VN_TEST_PCI_DEVICE, 0, 0x41, Addr(v), 1}},
+    // Every word differs from the others, and from what the library's own calls use.
+    {"PCI_DeviceReceiveCOMM", [] { return PCI_DeviceReceiveCOMM(5, 2, VN_TEST_PCI_DEVICE, 1, 0x40, v, 4); }, 0x22A02C,
+     {5, 2, VN_TEST_PCI_DEVICE, 1, 0x40, Addr(v), 4}},
+    {"PCI_DeviceWriteCOMM", [] { return PCI_DeviceWriteCOMM(3, 1, VN_TEST_PCI_DEVICE, 6, 0x41, v, 2); }, 0x22A028,
+     {3, 1, VN_TEST_PCI_DEVICE, 6, 0x41, Addr(v), 2}},
+    {"PCI_DeviceReceiveCOMM", [] { return Chk_PCI_Dev_Manufacturer(2, 5, 7, 0x8086); }, 0x22A02C,
+     {1, 2, 5, 7, 0, kOwnCopy, 2}},
     {"Phy_Mapp_Lin", [] { return Phy_Mapp_Lin(VN_PHYS_BASE, 0x100, reinterpret_cast<ULONG*>(v)); }, 0x22E008,
      {VN_PHYS_BASE, 0x100}, 0, GENERIC_READ | GENERIC_WRITE},
     {"UnMapp_LinADD", [] { return UnMapp_LinADD(0x12340000); }, 0x22A00C, {0x12340000}},
     // Outside callers may pass full words in the byte parameters: only the low bytes travel.
     {"EC_IO_SendCOMM", [] { return reinterpret_cast<WideSend>(EC_IO_SendCOMM)(0x159, 0x101, 0x160, 0x11223344, 7); },
      0x22A014, {0x00600159, 0x11223344, 7, 0, 0}},
-    {"EC_IO_ReceiveCOMM", [] { return EC_IO_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, 0, 0, 2, Addr(v), 8); }, 0x22A010,
-     {VN_EC_CMD_QUERY_STATE, 0, 2, Addr(v), 8}},
+    {"EC_IO_ReceiveCOMM", [] { return EC_IO_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 1, 0x33, 0x44, 2, Addr(v), 8); },
+     0x22A010, {0x00330100 | VN_EC_CMD_QUERY_STATE, 0x44, 2, Addr(v), 8}},
 };
-const DeviceExport& kMap = kExports[8];
+const DeviceExport& kMap = kExports[10];
 
 class DeviceExports : public ::testing::Test {
 protected:
@@ -106,8 +111,9 @@ TEST_F(DeviceExports, EachOpensTheDeviceAndSendsItsOwnCodeAndRecord)
         const latchwiretest::DeviceRequest& r = seen.requests[0];
         EXPECT_EQ(e.code, r.code) << e.name;
         std::vector<DWORD> expected = e.words;
-        if (expected.size() > 1 && expected[1] == kOwnCopy) {
-            expected[1] = r.words[1];
+        for (size_t i = 0; i < expected.size() && i < r.words.size(); ++i) {
+            if (expected[i] != kOwnCopy) continue;
+            expected[i] = r.words[i];
             EXPECT_EQ(e.pointee, r.pointee) << e.name;
         }
         EXPECT_EQ(expected, r.words) << e.name;

@@ -1,7 +1,12 @@
 // Check_Driver and UnloadDriver against the platform's service control
-// manager, with the simulation driver's file; the service's settings are read
-// back through the manager, its failures forced through the library's imports.
+// manager, from every starting state of the service. Every service-manager
+// call the library makes is recorded with its arguments through its imports;
+// failures the manager cannot be driven into are forced there.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
 
 #include "debug_output_capture.h"
 #include "import_hook.h"
@@ -16,137 +21,345 @@ namespace {
 
 const char* const kService = vnotebook::kDriverServiceName;
 
-struct ServiceConfig {
-    bool present = false;
-    DWORD type = 0, start = 0, errorControl = 0, state = 0;
-    std::string binaryPath, displayName;
+// ---- The library's service-manager calls, as one word each ----
+// A word gets "!" when the call failed and "[args]" when any argument is not
+// the documented one.
+struct Fault {
+    std::string call;  // empty: none
+    int nth;           // 0: every call
+    DWORD error;
+    bool realCallFirst;  // the call is made, then reported as failed
 };
 
-ServiceConfig ReadService(DWORD stopFirst = 0)
+struct Recorder {
+    Messages log;
+    std::set<SC_HANDLE> managers, services;
+    std::map<std::string, int> counts;
+    Fault fault;
+    std::string path;
+} g;
+
+bool Str(const char* a, const char* b) { return a != nullptr && b != nullptr && std::string(a) == b; }
+
+// Makes the real call, or fails it as the fault says (after making it, where
+// asked), and logs its word; the call's error code is kept for the library.
+template <typename Result, typename Call>
+Result Hooked(const char* name, bool argsOk, Call real)
 {
-    ServiceConfig config;
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_ALL_ACCESS);
+    const int n = ++g.counts[name];
+    Result result{};
+    if (g.fault.call == name && (g.fault.nth == 0 || g.fault.nth == n)) {
+        if (g.fault.realCallFirst) real();
+        SetLastError(g.fault.error);
+    } else {
+        result = real();
+    }
+    const DWORD error = GetLastError();
+    g.log.push_back(name + std::string(argsOk ? "" : "[args]") + (result ? "" : "!"));
+    SetLastError(error);
+    return result;
+}
+
+SC_HANDLE Keep(std::set<SC_HANDLE>& handles, SC_HANDLE h)
+{
+    if (h) handles.insert(h);
+    return h;
+}
+
+SC_HANDLE WINAPI OnOpenManager(LPCSTR machine, LPCSTR database, DWORD access)
+{
+    return Keep(g.managers, Hooked<SC_HANDLE>("mgr", !machine && !database && access == SC_MANAGER_ALL_ACCESS,
+                                              [&] { return OpenSCManagerA(machine, database, access); }));
+}
+
+SC_HANDLE WINAPI OnOpenService(SC_HANDLE manager, LPCSTR name, DWORD access)
+{
+    const bool argsOk = g.managers.count(manager) && Str(name, kService) && access == SERVICE_ALL_ACCESS;
+    return Keep(g.services, Hooked<SC_HANDLE>("open", argsOk, [&] { return OpenServiceA(manager, name, access); }));
+}
+
+SC_HANDLE WINAPI OnCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD access, DWORD type, DWORD start,
+                          DWORD errorControl, LPCSTR path, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
+                          LPCSTR account, LPCSTR password)
+{
+    const bool argsOk = g.managers.count(manager) && Str(name, kService) && Str(display, kService) &&
+                        access == SERVICE_ALL_ACCESS && type == SERVICE_KERNEL_DRIVER &&
+                        start == SERVICE_DEMAND_START && errorControl == SERVICE_ERROR_NORMAL &&
+                        Str(path, g.path.c_str()) && !group && !tag && !dependencies && !account && !password;
+    return Keep(g.services, Hooked<SC_HANDLE>("create", argsOk, [&] {
+                    return CreateServiceA(manager, name, display, access, type, start, errorControl, path, group,
+                                          tag, dependencies, account, password);
+                }));
+}
+
+BOOL WINAPI OnClose(SC_HANDLE h)
+{
+    const bool manager = g.managers.erase(h) != 0, service = g.services.erase(h) != 0;
+    BOOL closed = CloseServiceHandle(h);
+    g.log.push_back(std::string(manager ? "close mgr" : "close svc") + (manager || service ? "" : "[args]") +
+                    (closed ? "" : "!"));
+    return closed;
+}
+
+BOOL WINAPI OnControl(SC_HANDLE h, DWORD control, LPSERVICE_STATUS status)
+{
+    return Hooked<BOOL>("stop", g.services.count(h) && control == SERVICE_CONTROL_STOP && status,
+                        [&] { return ControlService(h, control, status); });
+}
+
+BOOL WINAPI OnDelete(SC_HANDLE h)
+{
+    return Hooked<BOOL>("delete", g.services.count(h) != 0, [&] { return DeleteService(h); });
+}
+
+BOOL WINAPI OnStart(SC_HANDLE h, DWORD argc, LPCSTR* argv)
+{
+    return Hooked<BOOL>("start", g.services.count(h) && argc == 0 && !argv,
+                        [&] { return StartServiceA(h, argc, argv); });
+}
+
+BOOL WINAPI OnChange(SC_HANDLE h, DWORD type, DWORD start, DWORD errorControl, LPCSTR path, LPCSTR group,
+                     LPDWORD tag, LPCSTR dependencies, LPCSTR account, LPCSTR password, LPCSTR display)
+{
+    const bool argsOk = g.services.count(h) && type == SERVICE_KERNEL_DRIVER && start == SERVICE_SYSTEM_START &&
+                        errorControl == SERVICE_ERROR_NORMAL && !path && !group && !tag && !dependencies &&
+                        !account && !password && Str(display, kService);
+    return Hooked<BOOL>("config", argsOk, [&] {
+        return ChangeServiceConfigA(h, type, start, errorControl, path, group, tag, dependencies, account, password,
+                                    display);
+    });
+}
+
+class ServiceCalls {
+public:
+    ServiceCalls(const Fault& fault, const std::string& path)
+    {
+        g = Recorder();
+        g.fault = fault;
+        g.path = path;
+    }
+
+private:
+    HMODULE dll_ = GetModuleHandleA("Latchwire.dll");
+    ImportHook hooks_[8] = {
+        {dll_, "advapi32.dll", "OpenSCManagerA", reinterpret_cast<void*>(OnOpenManager)},
+        {dll_, "advapi32.dll", "OpenServiceA", reinterpret_cast<void*>(OnOpenService)},
+        {dll_, "advapi32.dll", "CreateServiceA", reinterpret_cast<void*>(OnCreate)},
+        {dll_, "advapi32.dll", "CloseServiceHandle", reinterpret_cast<void*>(OnClose)},
+        {dll_, "advapi32.dll", "ControlService", reinterpret_cast<void*>(OnControl)},
+        {dll_, "advapi32.dll", "DeleteService", reinterpret_cast<void*>(OnDelete)},
+        {dll_, "advapi32.dll", "StartServiceA", reinterpret_cast<void*>(OnStart)},
+        {dll_, "advapi32.dll", "ChangeServiceConfigA", reinterpret_cast<void*>(OnChange)}};
+};
+
+// ---- The service as the manager reports it: "absent" or "<start> <state> <file>" ----
+SC_HANDLE OpenOwn(SC_HANDLE manager) { return OpenServiceA(manager, kService, SERVICE_ALL_ACCESS); }
+
+void WaitStopped(SC_HANDLE service)
+{
     SERVICE_STATUS status{};
-    if (service && stopFirst) ControlService(service, SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; service && stopFirst && i < 100 && QueryServiceStatus(service, &status) &&
-                    status.dwCurrentState != SERVICE_STOPPED; ++i) Sleep(20);
+    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    for (int i = 0; i < 250 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i) {
+        Sleep(20);
+    }
+}
+
+std::string ServiceNow()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = OpenOwn(manager);
+    std::string text = "absent";
     char buffer[4096];
     auto* q = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
     DWORD needed = 0;
+    SERVICE_STATUS status{};
     if (service && QueryServiceConfigA(service, q, sizeof buffer, &needed) && QueryServiceStatus(service, &status)) {
-        config = {true, q->dwServiceType, q->dwStartType, q->dwErrorControl, status.dwCurrentState,
-                  q->lpBinaryPathName, q->lpDisplayName};
+        static const char* const kStarts[] = {"boot", "system", "auto", "demand", "disabled"};
+        std::string path = q->lpBinaryPathName, display = q->lpDisplayName;
+        text = std::string(q->dwStartType < 5 ? kStarts[q->dwStartType] : "?") +
+               (status.dwCurrentState == SERVICE_RUNNING   ? " running "
+                : status.dwCurrentState == SERVICE_STOPPED ? " stopped "
+                                                           : " pending ") +
+               path.substr(path.find_last_of("\\/") + 1);
+        if (q->dwServiceType != SERVICE_KERNEL_DRIVER || q->dwErrorControl != SERVICE_ERROR_NORMAL ||
+            display != kService) {
+            text += " [settings]";
+        }
     }
     if (service) CloseServiceHandle(service);
     CloseServiceHandle(manager);
-    return config;
+    return text;
 }
 
-// Service-manager stand-ins installed in the library's import table.
-int g_stops = 0;
-BOOL WINAPI CountingControl(SC_HANDLE s, DWORD control, LPSERVICE_STATUS status)
+void RemoveAny()
 {
-    return ++g_stops, ControlService(s, control, status);
-}
-BOOL WINAPI StartAlreadyRunning(SC_HANDLE s, DWORD argc, LPCSTR* argv)
-{
-    StartServiceA(s, argc, argv);
-    return SetLastError(ERROR_SERVICE_ALREADY_RUNNING), FALSE;
-}
-BOOL WINAPI StartDenied(SC_HANDLE, DWORD, LPCSTR*)
-{
-    return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-}
-SC_HANDLE WINAPI CreateDenied(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR,
-                              LPCSTR, LPCSTR)
-{
-    return SetLastError(ERROR_ACCESS_DENIED), nullptr;
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (SC_HANDLE service = OpenOwn(manager)) {
+        WaitStopped(service);
+        DeleteService(service);
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
 }
 
-ImportHook Hook(const char* function, void* replacement)
+// Starting states, made through the manager itself.
+enum class State { Absent, Stopped, Running, Other, MarkedForDeletion };
+
+SC_HANDLE g_markedHandle = nullptr;  // kept open while the service is marked for deletion
+
+void Prepare(State state)
 {
-    return ImportHook(GetModuleHandleA("Latchwire.dll"), "advapi32.dll", function, replacement);
+    RemoveAny();
+    ASSERT_EQ("absent", ServiceNow());
+    if (state == State::Absent) return;
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    const bool other = state == State::Other;
+    SC_HANDLE service = CreateServiceA(manager, kService, kService, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                       other ? SERVICE_AUTO_START : SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                       other ? "C:\\windows\\system32\\drivers\\elsewhere.sys"
+                                             : vnotebook::DriverFilePath().c_str(),
+                                       nullptr, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, service) << GetLastError();
+    if (state == State::Running) ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
+    if (state == State::MarkedForDeletion) {
+        ASSERT_TRUE(DeleteService(service));
+        g_markedHandle = service;
+    } else {
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
 }
+
+void Finish()
+{
+    if (g_markedHandle) CloseServiceHandle(g_markedHandle);
+    g_markedHandle = nullptr;
+    RemoveAny();
+}
+
+// ---- Expected logs ----
+Messages operator+(Messages a, const Messages& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+Messages Times(int n, const Messages& m) { return n == 0 ? Messages{} : m + Times(n - 1, m); }
+
+const Messages kFound = {"mgr", "open", "close mgr"}, kNotFound = {"mgr", "open!", "close mgr"};
+const Messages kNoManager = {"mgr!"};
+const Messages kRemoveAbsent = Times(3, kNotFound);
+const Messages kCreate = {"mgr", "create", "close mgr", "close svc"};
+Messages Use(const char* call) { return kFound + Messages{call, "close svc"}; }
+const Messages kFreshInstall = kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start") + Use("config");
+
+constexpr DWORD kAlreadyRunning = ERROR_SERVICE_ALREADY_RUNNING;
 
 class DriverService : public ::testing::Test {
 protected:
-    void SetUp() override
+    void TearDown() override { Finish(); }
+    // Runs call on the service prepared in state, with the fault forced.
+    void Expect(State state, const Fault& fault, const std::string& path, const std::function<int()>& call,
+                int result, const Messages& traced, const Messages& log, const std::string& after)
     {
-        if (ReadService().present) UnloadDriver(kService);
-        ASSERT_FALSE(ReadService().present);
+        Prepare(state);
         trace.Clear();
+        {
+            ServiceCalls calls(fault, path);
+            EXPECT_EQ(result, call());
+        }
+        EXPECT_EQ(traced, trace.Messages());
+        EXPECT_EQ(log, g.log);
+        EXPECT_EQ(after, ServiceNow());
+        Finish();
     }
-    void TearDown() override
-    {
-        if (ReadService().present) UnloadDriver(kService);
-    }
-    int Check(const char* path = nullptr) { return Check_Driver(kService, path ? path : path_.c_str()); }
     const std::string path_ = vnotebook::DriverFilePath();
     TraceCapture trace;
 };
 
-TEST_F(DriverService, FreshInstallCreatesStartsAndSwitchesToSystemStartOnce)
+TEST_F(DriverService, CheckDriverFromEachStartingStateAndEachFailingCall)
 {
-    EXPECT_EQ(1, Check());
-    EXPECT_EQ(Messages{"Reload Driver Service Success\n\r"}, trace.Messages());
-    ServiceConfig config = ReadService();
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), config.type);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_SYSTEM_START), config.start);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config.errorControl);
-    EXPECT_EQ(kService, config.displayName);
-    EXPECT_NE(std::string::npos, config.binaryPath.find("vnotebook.sys")) << config.binaryPath;
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), config.state);
-    trace.Clear();
-    EXPECT_EQ(0, Check("Z:\\nowhere\\vnotebook.sys"));
-    EXPECT_EQ(Messages{"Driver is not exist\n\r"}, trace.Messages()) << "even while the service runs";
-    trace.Clear();
-    ASSERT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ReadService(SERVICE_CONTROL_STOP).state);
-    EXPECT_EQ(1, Check()) << "an installed service is accepted as it is";
-    EXPECT_TRUE(trace.Lines().empty());
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ReadService().state);
+    const std::string missing = "Z:\\nowhere\\vnotebook.sys";
+    const Messages reload = {"Reload Driver Service Success\n\r"}, initFail = {"InitDriverServ fail !\n\r"},
+                   startFail = {"StartDriver fail !\n\r"};
+    struct Row {
+        const char* what;
+        State state;
+        Fault fault;
+        bool missingFile;
+        int result;
+        Messages trace, log;
+        std::string after;
+    } const rows[] = {
+        {"fresh install", State::Absent, {}, false, 1, reload, kFreshInstall, "system running vnotebook.sys"},
+        {"missing file", State::Absent, {}, true, 0, {"Driver is not exist\n\r"}, {}, "absent"},
+        {"missing file, service running", State::Running, {}, true, 0, {"Driver is not exist\n\r"}, {},
+         "demand running vnotebook.sys"},
+        {"installed, stopped: accepted as it is", State::Stopped, {}, false, 1, {}, kFound + Messages{"close svc"},
+         "demand stopped vnotebook.sys"},
+        {"installed with another start and path", State::Other, {}, false, 1, {}, kFound + Messages{"close svc"},
+         "auto stopped elsewhere.sys"},
+        {"no manager access", State::Absent, {"mgr", 0, ERROR_ACCESS_DENIED, false}, false, 0, initFail,
+         Times(8, kNoManager), "absent"},
+        {"creation refused", State::Absent, {"create", 1, ERROR_ACCESS_DENIED, false}, false, 0, initFail,
+         kNotFound + kRemoveAbsent + kRemoveAbsent + Messages{"mgr", "create!", "close mgr"}, "absent"},
+        {"start refused", State::Absent, {"start", 1, ERROR_ACCESS_DENIED, false}, false, 0, startFail,
+         kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start!"),
+         "demand stopped vnotebook.sys"},
+        {"start reports already running", State::Absent, {"start", 1, kAlreadyRunning, true}, false, 1, reload,
+         kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start!") + Use("config"),
+         "system running vnotebook.sys"},
+        {"service not found to start", State::Absent, {"open", 8, ERROR_SERVICE_DOES_NOT_EXIST, false}, false, 0,
+         startFail, kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + kNotFound, "demand stopped vnotebook.sys"},
+        {"switch to system start refused", State::Absent, {"config", 1, ERROR_ACCESS_DENIED, false}, false, 0, {},
+         kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start") + Use("config!"),
+         "demand running vnotebook.sys"},
+        {"service not found to switch", State::Absent, {"open", 9, ERROR_SERVICE_DOES_NOT_EXIST, false}, false, 0,
+         {}, kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start") + kNotFound,
+         "demand running vnotebook.sys"},
+        // Not seen as installed, the stopped service is removed once (two stops, one deletion) and made anew.
+        {"installed, not seen", State::Stopped, {"open", 1, ERROR_ACCESS_DENIED, false}, false, 1, reload,
+         kNotFound + Use("stop!") + Use("stop!") + Use("delete") + kCreate + Use("start") + Use("config"),
+         "system running vnotebook.sys"},
+        {"marked for deletion", State::MarkedForDeletion, {}, false, 1, {}, kFound + Messages{"close svc"},
+         "demand stopped vnotebook.sys"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string& path = row.missingFile ? missing : path_;
+        Expect(row.state, row.fault, path, [&] { return Check_Driver(kService, path.c_str()); }, row.result, row.trace,
+               row.log, row.after);
+    }
 }
 
-TEST_F(DriverService, StartAndCreationResultsDecide)
+TEST_F(DriverService, UnloadDriverFromEachStartingStateAndEachFailingCall)
 {
-    {
-        ImportHook hook = Hook("StartServiceA", reinterpret_cast<void*>(StartAlreadyRunning));
-        ASSERT_TRUE(hook.Installed());
-        EXPECT_EQ(1, Check()) << "already running counts as started";
-        EXPECT_EQ(Messages{"Reload Driver Service Success\n\r"}, trace.Messages());
-        EXPECT_EQ(static_cast<DWORD>(SERVICE_SYSTEM_START), ReadService().start);
+    const Messages fail = {"UnloadDriver fail !\n\r"};
+    struct Row {
+        const char* what;
+        State state;
+        Fault fault;
+        int result;
+        Messages trace, log;
+        std::string after;
+    } const rows[] = {
+        {"running", State::Running, {}, 1, {}, Use("stop") + Use("delete"), "absent"},
+        {"stopped: a failed stop is tried once more", State::Stopped, {}, 1, {},
+         Use("stop!") + Use("stop!") + Use("delete"), "absent"},
+        {"absent", State::Absent, {}, 0, fail, kRemoveAbsent, "absent"},
+        {"first stop refused", State::Running, {"stop", 1, ERROR_ACCESS_DENIED, false}, 1, {},
+         Use("stop!") + Use("stop") + Use("delete"), "absent"},
+        {"deletion refused", State::Running, {"delete", 1, ERROR_ACCESS_DENIED, false}, 0, fail,
+         Use("stop") + Use("delete!"), "demand stopped vnotebook.sys"},
+        {"no manager access", State::Stopped, {"mgr", 0, ERROR_ACCESS_DENIED, false}, 0, fail, Times(3, kNoManager),
+         "demand stopped vnotebook.sys"},
+        {"marked for deletion", State::MarkedForDeletion, {}, 0, fail,
+         Use("stop!") + Use("stop!") + Use("delete!"), "demand stopped vnotebook.sys"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Expect(row.state, row.fault, path_, [] { return UnloadDriver(kService); }, row.result, row.trace, row.log,
+               row.after);
     }
-    ASSERT_EQ(1, UnloadDriver(kService));
-    trace.Clear();
-    {
-        ImportHook hook = Hook("StartServiceA", reinterpret_cast<void*>(StartDenied));
-        EXPECT_EQ(0, Check());
-        EXPECT_EQ(Messages{"StartDriver fail !\n\r"}, trace.Messages());
-        EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), ReadService().start) << "created, left with demand start";
-    }
-    ASSERT_EQ(1, UnloadDriver(kService));
-    trace.Clear();
-    ImportHook hook = Hook("CreateServiceA", reinterpret_cast<void*>(CreateDenied));
-    EXPECT_EQ(0, Check());
-    EXPECT_EQ(Messages{"InitDriverServ fail !\n\r"}, trace.Messages());
-    EXPECT_FALSE(ReadService().present);
-}
-
-TEST_F(DriverService, UnloadStopsOnceOrTwiceThenDeletesAndFailsWhenAbsent)
-{
-    ImportHook hook = Hook("ControlService", reinterpret_cast<void*>(CountingControl));
-    for (bool stoppedBefore : {false, true}) {
-        ASSERT_EQ(1, Check());
-        if (stoppedBefore) ASSERT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ReadService(SERVICE_CONTROL_STOP).state);
-        g_stops = 0;
-        trace.Clear();
-        EXPECT_EQ(1, UnloadDriver(kService));
-        EXPECT_EQ(stoppedBefore ? 2 : 1, g_stops) << "a failed stop is tried once more";
-        EXPECT_TRUE(trace.Lines().empty());
-        EXPECT_FALSE(ReadService().present);
-    }
-    EXPECT_EQ(0, UnloadDriver(kService));
-    EXPECT_EQ(Messages{"UnloadDriver fail !\n\r"}, trace.Messages());
 }
 
 }  // namespace

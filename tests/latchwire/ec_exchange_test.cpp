@@ -162,6 +162,10 @@ TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
         {"unsupported chipset", VN_CFG_CHIPSET, VN_CHIPSET_NONE, Enable_StickyKey,
          {"Call function -->Enable_StickyKey\n\r", "Enable_EC_IndexMode-->No support Chipset\n\r",
           "(EC_IndexMode_WriteCOMM) Enable_EC_IndexMode fail! \n\r", "Enable_StickyKey Fail\n\r"}, {}},
+        {"unsupported chipset, receiving", VN_CFG_CHIPSET, VN_CHIPSET_NONE,
+         [&] { return EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, bytes); },
+         {"Enable_EC_IndexMode-->No support Chipset\n\r", "(EC_IndexMode_ReceiveCOMM) Enable_EC_IndexMode fail! \n\r"},
+         {}},
         {"EC silent at the command", VN_CFG_EC_ANSWER_BUDGET, 0, FnKeyDown,
          {"Call function -->FnKeyDown\n\r", "Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Set EC CMD(59) fail\n\r",
           "FnKeyDown Fail\n\r"}, {}},
@@ -179,10 +183,6 @@ TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
         {"window that does not open", VN_CFG_DECODE_STUCK, 1, Enable_StickyKey,
          {"Call function -->Enable_StickyKey\n\r", decode, reEnable, "Default Addr error(ffff)\n\r", decode, reEnable,
           "Enable_StickyKey Fail\n\r"}, {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50}},
-        {"failing index port", VN_CFG_FAIL_PORT, (First() ? 0xE02Cu : 0xFF2Cu) + 2, Enable_StickyKey,
-         {"Call function -->Enable_StickyKey\n\r", "IO_Port_Read_UCHAR-->DeviceIoControl Fail!\n\r",
-          "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r", "Clear index mode to free status fail! \n\r",
-          "Enable_StickyKey Fail\n\r"}, {}},
     };
     for (const Row& row : rows) {
         ASSERT_TRUE(VirtualNotebook::Reset());
@@ -199,6 +199,195 @@ TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
     ASSERT_TRUE(VirtualNotebook::Reset());
     ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1279));
     EXPECT_EQ(1, FnKeyDown()) << "answered at the 1280th poll";
+}
+
+Messages operator+(Messages a, const Messages& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Where the nth request of a code stands in the whole log (from 0).
+size_t PositionOf(const std::vector<latchwiretest::DeviceRequest>& requests, DWORD code, int nth)
+{
+    for (size_t i = 0; i < requests.size(); ++i) {
+        if (requests[i].code == code && --nth == 0) return i;
+    }
+    return requests.size();
+}
+
+// One step of an exchange fails, counted by its kind from 1. Port requests of
+// one sticky-key exchange: the idle check reads the index ports (reads 1, 2)
+// and the flag (writes 1, 2, read 3); the command is writes 3 to 11 and its
+// answer read 4; the data byte writes 14 to 22 and read 5; the clean-up
+// writes the flag free (25 to 27) and the idle address (28, 29). A receive
+// takes each byte with a read of the data register (reads 5, 7) and
+// acknowledges it (writes 16 to 18, 23 to 25).
+TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
+{
+    const unsigned base = First() ? 0xE02C : 0xFF2C;
+    auto write = [&](unsigned port, unsigned value) { return Hex("W1 %X=%X", base + port, value); };
+    const std::string bridge = First() ? "1:0/14/3@" : "1:0/1F/0@";
+    const Messages detect = First() ? Messages{"CR 1:0/14/3@0x2"} : Messages{"CR 1:0/14/3@0x2", "CR 1:0/1F/0@0x2"};
+    const Messages check = detect + (First() ? Messages{"CR " + bridge + "64x2", "CR " + bridge + "48x1"}
+                                             : Messages{"CR " + bridge + "84x2"});
+    const Messages restoreControl = First() ? Messages{"CW " + bridge + "48x1=A2"} : Messages{};
+    const Messages restore = detect + Messages{"CW " + bridge + (First() ? "64x2=0" : "84x2=0")} + restoreControl;
+    const Messages address = {write(1, 0xF4), write(2, 0x32)};
+    const Messages clear = Messages{write(1, 0xFB), write(2, 0xFC), write(3, 0)} + address;
+    const Messages cleanUp = check + clear + restore, rest = {"(the rest of the exchange)"};
+    const std::string readFail = "IO_Port_Read_UCHAR-->DeviceIoControl Fail!\n\r",
+                      writeFail = "IO_Port_Write_UCHAR-->DeviceIoControl Fail!\n\r",
+                      cmdFail = "Set EC CMD(59) fail\n\r", dataFail = "Set EC Data :Index( 1 ) Data:62( b ) fail\n\r",
+                      restoreFail = "Restore EC Default Flash Address fail! \n\r";
+    const DWORD R = IOCTL_READ_PORT_UCHAR, W = IOCTL_WRITE_PORT_UCHAR;
+    UCHAR received[2];
+    auto receive = [&] { return EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, received); };
+    struct Row {
+        const char* what;
+        DWORD code;
+        int nth;
+        int result;
+        Messages trace, following;
+        std::vector<DWORD> sleeps;
+        bool leftAsFound = true;
+        std::function<int()> call;
+        UCHAR firstStored = 0xEE;  // a receive stores only the bytes taken whole
+    } const rows[] = {
+        {"idle check: high index port", R, 1, 0, {readFail}, cleanUp},
+        {"idle check: low index port", R, 2, 0, {readFail}, cleanUp},
+        {"idle check: flag", R, 3, 0, {readFail, "Chk_IndexMode_Flag:0 (0) Timeout\n\r"}, cleanUp},
+        {"idle check: flag address", W, 1, 0, {writeFail, "Chk_IndexMode_Flag:0 (0) Timeout\n\r"}, cleanUp},
+        {"command: flag ready", W, 5, 0, {writeFail, cmdFail}, cleanUp},
+        {"command: its address", W, 7, 0, {writeFail, cmdFail}, cleanUp},
+        {"command byte", W, 8, 0, {writeFail, cmdFail}, cleanUp},
+        {"command: flag posted", W, 11, 0, {writeFail, cmdFail}, cleanUp},
+        {"command: answer", R, 4, 0, {readFail, "Chk_IndexMode_Flag:2 (2) Timeout\n\r", cmdFail}, cleanUp},
+        {"data byte", W, 19, 0, {writeFail, dataFail}, cleanUp},
+        {"data: answer", R, 5, 0, {readFail, "Chk_IndexMode_Flag:2 (2) Timeout\n\r", dataFail}, cleanUp},
+        {"clean-up: flag free", W, 27, 1, {writeFail, "Clear index mode to free status fail! \n\r"}, restore, {}, false},
+        {"clean-up: high address", W, 28, 1, {writeFail, restoreFail}, restore, {}, false},
+        {"clean-up: low address", W, 29, 1, {writeFail, restoreFail}, restore, {}, false},
+        {"window check", IOCTL_PCI_CONFIG_READ, First() ? 5 : 6, 1,
+         {"PCI_DeviceReceiveCOMM-->DeviceIoControl Fail!\n\r",
+          First() ? "DEC_Data:0 DEC_CtlData:5 \n\r" : "DEC_Data:0 DEC_CtlData:0 \n\r",
+          "Please Re-Enable EC IO Index\n\r"},
+         rest, {50}},
+        {"restoring the base", IOCTL_PCI_CONFIG_WRITE, First() ? 3 : 2, 1,
+         {"PCI_DeviceWriteCOMM-->DeviceIoControl Fail!\n\r"}, restoreControl, {}, false},
+        {"second byte received", R, 7, 0, {readFail, "Get EC Data :Index( 2 ) Data:1( \x01 )\n\r"}, clear + restore,
+         {}, true, receive, 1},
+        {"first byte's acknowledgement", W, 18, 0, {writeFail, "Get EC Data :Index( 1 ) Data:1( \x01 )\n\r"},
+         clear + restore, {}, true, receive},
+        {"second byte's acknowledgement", W, 25, 0, {writeFail, "Get EC Data :Index( 2 ) Data:0( . )\n\r"},
+         clear + restore, {}, true, receive, 1},
+    };
+    const Messages normal = StickyExchangeRequests(GetParam(), 0x62);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        ASSERT_EQ(1, Enable_StickyKey());
+        before_ = VirtualNotebook::State();
+        received[0] = received[1] = 0xEE;
+        trace.Clear();
+        LibraryCalls calls;
+        calls.FailRequest(row.code, row.nth);
+        Messages expected = row.trace;
+        if (row.call) {
+            EXPECT_EQ(row.result, row.call());
+            EXPECT_EQ(row.firstStored, received[0]);
+            EXPECT_EQ(0xEE, received[1]);
+        } else {
+            EXPECT_EQ(row.result, FnKeyDown());
+            expected.insert(expected.begin(), "Call function -->FnKeyDown\n\r");
+            expected.push_back(row.result ? "FnKeyDown process completed\n\n\r" : "FnKeyDown Fail\n\r");
+        }
+        EXPECT_EQ(expected, trace.Messages());
+        const latchwiretest::Recorded seen = calls.Get();
+        const size_t at = PositionOf(seen.requests, row.code, row.nth);
+        const Messages texts = seen.RequestTexts();
+        ASSERT_LT(at, texts.size());
+        const Messages following(texts.begin() + at + 1, texts.end());
+        if (row.following == rest) {
+            EXPECT_EQ(Messages(normal.begin() + at + 1, normal.end()), following);
+        } else {
+            EXPECT_EQ(row.following, following);
+        }
+        EXPECT_EQ(row.sleeps, seen.sleeps);
+        if (row.leftAsFound) ExpectLeftAsFound(row.what);
+    }
+}
+
+// The bridge found at the close is not the one the exchange opened: the found
+// registers belong to that one, so nothing is written back; a bridge that is
+// gone is traced.
+TEST_P(EcExchange, OtherBridgeAtTheCloseGetsNothingWrittenBack)
+{
+    const Messages normal = StickyExchangeRequests(GetParam(), 0x62);
+    const size_t closingDetect = normal.size() - 3;  // detection, then the restoring writes
+    const uint32_t other = First() ? VN_CHIPSET_SECOND : VN_CHIPSET_FIRST;
+    for (uint32_t now : {uint32_t(VN_CHIPSET_NONE), other}) {
+        SCOPED_TRACE(now);
+        ASSERT_TRUE(VirtualNotebook::Reset());
+        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        trace.Clear();
+        LibraryCalls calls;
+        calls.BeforeRequest(static_cast<int>(closingDetect) + 1,
+                            [now] { ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, now)); });
+        EXPECT_EQ(1, FnKeyDown());
+        Messages traced = {"Call function -->FnKeyDown\n\r", "FnKeyDown process completed\n\n\r"};
+        if (now == VN_CHIPSET_NONE) traced.insert(traced.begin() + 1, "Disable_EC_IndexMode-->No support Chipset\n\r");
+        EXPECT_EQ(traced, trace.Messages());
+        const Messages detect = now == VN_CHIPSET_FIRST ? Messages{"CR 1:0/14/3@0x2"}
+                                                        : Messages{"CR 1:0/14/3@0x2", "CR 1:0/1F/0@0x2"};
+        const Messages expected = Messages(normal.begin(), normal.begin() + closingDetect) + detect;
+        EXPECT_EQ(expected, calls.Get().RequestTexts());
+    }
+}
+
+// What the check reads back from the bridge after opening it: exactly which
+// values count as open. A closed window is traced with what was read, costs
+// a 50 ms pause, and the exchange goes on.
+TEST_P(EcExchange, DecodeReadBackCountsAsOpenOnlyForTheDocumentedValues)
+{
+    struct Row {
+        uint32_t chipset;
+        DWORD base, control;  // as the check reads them (control: first chipset only)
+        const char* closedTrace;  // nullptr: open
+    } const rows[] = {
+        {VN_CHIPSET_FIRST, 0xE02C, 0x05, nullptr},
+        {VN_CHIPSET_FIRST, 0xE02C, 0xFF, nullptr},
+        {VN_CHIPSET_FIRST, 0xE02C, 0x04, "DEC_Data:e02c DEC_CtlData:4 \n\r"},
+        {VN_CHIPSET_FIRST, 0xE02C, 0x01, "DEC_Data:e02c DEC_CtlData:1 \n\r"},
+        {VN_CHIPSET_FIRST, 0xE02C, 0xFA, "DEC_Data:e02c DEC_CtlData:0 \n\r"},
+        {VN_CHIPSET_FIRST, 0xE02D, 0x05, "DEC_Data:e02d DEC_CtlData:5 \n\r"},
+        {VN_CHIPSET_FIRST, 0xE020, 0x07, "DEC_Data:e020 DEC_CtlData:5 \n\r"},
+        {VN_CHIPSET_FIRST, 0x602C, 0x05, "DEC_Data:602c DEC_CtlData:5 \n\r"},
+        {VN_CHIPSET_SECOND, 0xFF01, 0, nullptr},
+        {VN_CHIPSET_SECOND, 0xFF21, 0, "DEC_Data:ff21 DEC_CtlData:0 \n\r"},
+        {VN_CHIPSET_SECOND, 0xFF2C, 0, "DEC_Data:ff2c DEC_CtlData:0 \n\r"},
+        {VN_CHIPSET_SECOND, 0xFF00, 0, "DEC_Data:ff00 DEC_CtlData:0 \n\r"},
+        {VN_CHIPSET_SECOND, 0xFF11, 0, "DEC_Data:ff11 DEC_CtlData:0 \n\r"},
+        {VN_CHIPSET_SECOND, 0x7F01, 0, "DEC_Data:7f01 DEC_CtlData:0 \n\r"},
+        {VN_CHIPSET_SECOND, 0xFE01, 0, "DEC_Data:fe01 DEC_CtlData:0 \n\r"},
+    };
+    const int checkRead = First() ? 5 : 6;  // configuration reads: detection and saves come first
+    for (const Row& row : rows) {
+        if (row.chipset != GetParam()) continue;
+        SCOPED_TRACE(Hex("%X/%X", row.base, row.control));
+        LibraryCalls calls;
+        calls.ReplaceRead(IOCTL_PCI_CONFIG_READ, checkRead, row.base);
+        if (First()) calls.ReplaceRead(IOCTL_PCI_CONFIG_READ, checkRead + 1, row.control);
+        trace.Clear();
+        EXPECT_EQ(1, FnKeyUP());
+        Messages expected = {"Call function -->FnKeyUP\n\r"};
+        if (row.closedTrace) expected.insert(expected.end(), {row.closedTrace, "Please Re-Enable EC IO Index\n\r"});
+        expected.push_back("FnKeyUP process completed\n\n\r");
+        EXPECT_EQ(expected, trace.Messages());
+        EXPECT_EQ(row.closedTrace ? std::vector<DWORD>{50} : std::vector<DWORD>{}, calls.Get().sleeps);
+        EXPECT_EQ(StickyExchangeRequests(GetParam(), 0x63), calls.Get().RequestTexts());
+    }
 }
 
 TEST_P(EcExchange, DecodeRegisterWhoseSaveReadFailsIsNeverWritten)

@@ -4,7 +4,10 @@
 #include <cstring>
 #include <atomic>
 #include <mutex>
+#include <map>
 #include <set>
+
+#include <gtest/gtest.h>
 
 #include "driver_environment.h"
 #include "import_hook.h"
@@ -22,6 +25,13 @@ struct State {
     DWORD failCode = 0;
     int failNth = 0, seen = 0;
     bool failCloses = false;
+    struct Replacement {
+        DWORD code;
+        int nth;
+        DWORD value;
+    };
+    std::vector<Replacement> replacements;
+    std::map<DWORD, int> requestsOfCode;
     int beforeNth = 0;
     std::function<void()> before;
     int holdAfterMutexNth = 0, mutexReleasesSeen = 0;
@@ -65,14 +75,26 @@ BOOL WINAPI OnDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize
     if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], Width(code));
     if (code == IOCTL_PCI_CONFIG_WRITE && r.words.size() == 7) r.pointee = ValueAt(r.words[5], r.words[6]);
     std::function<void()> before;
+    DWORD replacement = 0;
+    bool replace = false;
     {
         std::lock_guard<std::mutex> hold(g.lock);
         g.recorded.requests.push_back(r);
+        const int n = ++g.requestsOfCode[code];
+        for (const State::Replacement& k : g.replacements) {
+            if (k.code == code && k.nth == n) replace = true, replacement = k.value;
+        }
         if (code == g.failCode && ++g.seen == g.failNth) return FALSE;
         if (static_cast<int>(g.recorded.requests.size()) == g.beforeNth) before = g.before;
     }
     if (before) before();
-    return DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
+    BOOL done = DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
+    if (done && replace && r.words.size() >= 2) {
+        const bool pci = r.words.size() == 7;
+        void* data = reinterpret_cast<void*>(static_cast<ULONG_PTR>(pci ? r.words[5] : r.words[1]));
+        std::memcpy(data, &replacement, pci ? r.words[6] : Width(code));
+    }
+    return done;
 }
 
 void WINAPI OnSleep(DWORD milliseconds)
@@ -119,7 +141,9 @@ BOOL WINAPI OnReleaseMutex(HANDLE mutex)
         ++g.recorded.mutexReleases;
         if (++g.mutexReleasesSeen == g.holdAfterMutexNth) wait = g.mutexHoldRelease;
     }
-    if (wait != nullptr) WaitForSingleObject(wait, INFINITE);
+    if (wait != nullptr && WaitForSingleObject(wait, 20000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the exchange held after giving its lock back was not released in 20 s";
+    }
     return released;
 }
 
@@ -174,6 +198,7 @@ LibraryCalls::LibraryCalls()
         g.recorded = Recorded();
         g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
         g.beforeNth = 0, g.before = nullptr;
+        g.replacements.clear(), g.requestsOfCode.clear();
         g.lockWaitsBegun = 0;
         g.holdAfterMutexNth = 0, g.mutexReleasesSeen = 0, g.mutexHoldRelease = nullptr;
     }
@@ -192,6 +217,12 @@ void LibraryCalls::FailRequest(DWORD code, int nth)
 {
     std::lock_guard<std::mutex> hold(g.lock);
     g.failCode = code, g.failNth = nth, g.seen = 0;
+}
+
+void LibraryCalls::ReplaceRead(DWORD code, int nth, DWORD value)
+{
+    std::lock_guard<std::mutex> hold(g.lock);
+    g.replacements.push_back({code, nth, value});
 }
 
 void LibraryCalls::BeforeRequest(int nth, std::function<void()> action)

@@ -48,6 +48,9 @@ public:
     Recorded Get() const;
     // The nth request (from 1) of this code fails without reaching the driver.
     void FailRequest(DWORD code, int nth);
+    // The nth request (from 1) of this code, a port or configuration read,
+    // hands the library value (its low bytes) instead of what the driver read.
+    void ReplaceRead(DWORD code, int nth, DWORD value);
     // From now on CloseHandle reports failure (the handle is closed all the same).
     void FailCloses();
     // Runs action just before the nth device request (from 1) goes to the driver.

@@ -88,21 +88,6 @@ TEST_F(DriverRequests, MalformedRequestsAreRefused)
     EXPECT_EQ(0u, VirtualNotebook::State().mappings);
 }
 
-TEST_F(DriverRequests, DataPointersToUnusableMemoryFailWithoutHarm)
-{
-    PortIoRequest toNull{VN_SCRATCH_PORT_FIRST, 0};
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_ULONG, &toNull, sizeof toNull));
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_WRITE_PORT_ULONG, &toNull, sizeof toNull));
-
-    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
-    PortIoRequest toReadOnly{VN_SCRATCH_PORT_FIRST, AddressOf(page)};
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_ULONG, &toReadOnly, sizeof toReadOnly));
-    VirtualFree(page, 0, MEM_RELEASE);
-
-    PciConfigRequest pci{1, 0, VN_TEST_PCI_DEVICE, 0, 0, 0x10, 4};
-    EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pci, sizeof pci));
-}
-
 TEST_F(DriverRequests, PciRangesBeyondTheFunctionAreRefused)
 {
     unsigned char buffer[512];
@@ -200,33 +185,37 @@ TEST_F(DriverRequests, MapNeverReportsMoreThanTheOutputBufferHolds)
     }
 }
 
-TEST_F(DriverRequests, InputThatCannotBeReadFailsAndChangesNothing)
+// Memory a request's data word points at that cannot be read (for writes)
+// or written (for reads): the request fails and changes nothing.
+TEST_F(DriverRequests, DataInUnusableMemoryFailsAndChangesNothing)
 {
-    enum Kind { kProtected, kReservedOnly, kFreed };
+    enum Kind { kNull, kProtected, kReservedOnly, kFreed };
     struct Memory {
         const char* what;
         Kind kind;
         DWORD protection;
     };
-    for (const Memory& memory : {Memory{"no access", kProtected, PAGE_NOACCESS},
+    for (const Memory& memory : {Memory{"null", kNull, 0}, Memory{"no access", kProtected, PAGE_NOACCESS},
+                                 Memory{"read-only", kProtected, PAGE_READONLY},
                                  Memory{"guard page", kProtected, PAGE_READWRITE | PAGE_GUARD},
                                  Memory{"reserved, not committed", kReservedOnly, PAGE_READWRITE},
                                  Memory{"freed", kFreed, PAGE_READWRITE}}) {
         DWORD allocation = memory.kind == kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
-        auto* page = static_cast<unsigned char*>(VirtualAlloc(nullptr, 4096, allocation, PAGE_READWRITE));
-        ASSERT_NE(nullptr, page);
+        unsigned char* page = nullptr;
+        if (memory.kind != kNull) page = static_cast<unsigned char*>(VirtualAlloc(nullptr, 4096, allocation, PAGE_READWRITE));
+        ASSERT_TRUE(page != nullptr || memory.kind == kNull);
         DWORD old = 0;
-        if (memory.kind == kFreed) {
-            page[0] = 0x77;
-            VirtualFree(page, 0, MEM_RELEASE);
-        } else if (memory.kind == kProtected) {
-            page[0] = 0x77;
-            VirtualProtect(page, 4096, memory.protection, &old);
-        }
+        if (memory.kind == kFreed || memory.kind == kProtected) page[0] = 0x77;
+        if (memory.kind == kFreed) VirtualFree(page, 0, MEM_RELEASE);
+        if (memory.kind == kProtected) VirtualProtect(page, 4096, memory.protection, &old);
         PortIoRequest port{VN_SCRATCH_PORT_FIRST + 8, AddressOf(page)};
-        EXPECT_FALSE(SendOnOpenDevice(IOCTL_WRITE_PORT_UCHAR, &port, sizeof port)) << memory.what;
         PciConfigRequest pci{1, 0, VN_TEST_PCI_DEVICE, 0, 0x40, AddressOf(page), 1};
-        EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_WRITE, &pci, sizeof pci)) << memory.what;
+        if (memory.protection != PAGE_READONLY) {
+            EXPECT_FALSE(SendOnOpenDevice(IOCTL_WRITE_PORT_UCHAR, &port, sizeof port)) << memory.what;
+            EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_WRITE, &pci, sizeof pci)) << memory.what;
+        }
+        EXPECT_FALSE(SendOnOpenDevice(IOCTL_READ_PORT_ULONG, &port, sizeof port)) << memory.what;
+        EXPECT_FALSE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pci, sizeof pci)) << memory.what;
 
         UCHAR scratch = 0xAA, config = 0xAA;
         PortIoRequest readBack{VN_SCRATCH_PORT_FIRST + 8, AddressOf(&scratch)};
@@ -235,7 +224,7 @@ TEST_F(DriverRequests, InputThatCannotBeReadFailsAndChangesNothing)
         ASSERT_TRUE(SendOnOpenDevice(IOCTL_PCI_CONFIG_READ, &pciBack, sizeof pciBack));
         EXPECT_EQ(0, scratch) << memory.what;
         EXPECT_EQ(0, config) << memory.what;
-        if (memory.kind != kFreed) VirtualFree(page, 0, MEM_RELEASE);
+        if (memory.kind == kProtected || memory.kind == kReservedOnly) VirtualFree(page, 0, MEM_RELEASE);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "keyhaven_process.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "program_folder.h"
@@ -150,12 +151,19 @@ int ListSelection(HWND dialog, int id)
     return static_cast<int>(SendMessageA(Control(dialog, id), CB_GETCURSEL, 0, 0));
 }
 
-void Click(HWND dialog, int id)
+bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD milliseconds)
 {
-    HWND control = Control(dialog, id);
-    SendMessageA(control, BM_CLICK, 0, 0);
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, milliseconds, &result)) return true;
+    std::fprintf(stderr, "message 0x%X to window %p: not handled within %lu ms\n", message,
+                 static_cast<void*>(window), milliseconds);
+    return false;
+}
+
+bool Click(HWND dialog, int id)
+{
     // BM_CLICK's WM_COMMAND may be posted: a sent message behind it waits for it.
-    SendMessageA(dialog, WM_NULL, 0, 0);
+    return Deliver(Control(dialog, id), BM_CLICK) && Deliver(dialog, WM_NULL);
 }
 
 void SelectListItem(HWND dialog, int id, int index)

@@ -58,8 +58,12 @@ bool WaitForVisibility(HWND dialog, bool visible, DWORD milliseconds = 10000);
 bool IsChecked(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
 int ListSelection(HWND dialog, int id);
-// Clicks a button or check box as a person would (the handler has run on return).
-void Click(HWND dialog, int id);
+// Sends a message and waits for its handler to return, up to the limit;
+// false (after saying which message was not handled) when it did not return.
+bool Deliver(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, DWORD milliseconds = 10000);
+// Clicks a button or check box as a person would (the handler has run on
+// return); false when the handler did not return within 10 s.
+bool Click(HWND dialog, int id);
 void SelectListItem(HWND dialog, int id, int index);
 
 // A visible dialog box of process pid that holds control controlId, or NULL

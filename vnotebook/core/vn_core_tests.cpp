@@ -204,30 +204,6 @@ TEST_P(Exchange, CommandsChangeStateRepliesAndLog) {
     expectIdleAndRestored();
 }
 
-TEST_P(Exchange, EcIsReachedOnlyByByteAccessesThroughTheOpenWindow) {
-    Host a(&m, kAgentA);
-    a.base = GetParam() == VN_CHIPSET_FIRST ? 0xE02C : 0xFF2C;
-    EXPECT_FALSE(a.idle());  // window closed: index ports read 0xFF
-    a.ecWrite(VN_EC_FLAG_REG, 2);
-    a.ecWrite(VN_EC_CMD_REG, VN_EC_CMD_STICKY);
-    a.ecWrite(VN_EC_FLAG_REG, 1);
-    EXPECT_EQ(0u, snap().ecFlag + snap().ecLogCount);
-    ASSERT_TRUE(a.enable());
-    EXPECT_EQ(0xFFFFu, readPort(a.base + 1, 2));
-    EXPECT_EQ(1, vn_port_write(&m, kAgentA, a.base + 1, 2, 0x1111));
-    EXPECT_EQ(VN_EC_IDLE_ADDR, snap().indexAddress);
-    EXPECT_EQ(0xFFu, readPort(GetParam() == VN_CHIPSET_FIRST ? 0xFF2D : 0xE02D, 1)) << "the other chipset's window";
-    a.disable();
-
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_CLEAR_LOG, 0));
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_DECODE_STUCK, 1));
-    EXPECT_FALSE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_STICKY_ON}));
-    EXPECT_EQ(-2, a.failedAt);
-    EXPECT_EQ(GetParam() == VN_CHIPSET_FIRST ? 4u : 2u, snap().configWrites) << "stuck writes still count";
-    EXPECT_EQ(0u, snap().ecLogCount);
-    expectIdleAndRestored();
-}
-
 INSTANTIATE_TEST_SUITE_P(BothChipsets, Exchange, ::testing::Values(VN_CHIPSET_FIRST, VN_CHIPSET_SECOND));
 
 TEST_F(Notebook, DecodeWindowOpensOnlyOnTheExactRegisterValues) {
@@ -256,35 +232,6 @@ TEST_F(Notebook, DecodeWindowOpensOnlyOnTheExactRegisterValues) {
     EXPECT_EQ(0xA7, a.pci(0x14, 3, 0x48, 1)) << "the control register keeps its other bits";
     a.disable();
     EXPECT_EQ(0xA2u, snap().decodeControl);
-}
-
-TEST_F(Notebook, EcAnswersAfterTheConfiguredPollsAndWithinItsBudget) {
-    Host a(&m, kAgentA);
-    // The library polls 1280 times: 1279 reads showing 1 still succeed, 1280 do not.
-    vn_configure(&m, VN_CFG_EC_ANSWER_POLLS, 1279);
-    EXPECT_TRUE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_STICKY_ON}));
-    vn_configure(&m, VN_CFG_EC_ANSWER_POLLS, 1280);
-    EXPECT_FALSE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_STICKY_OFF}));
-    EXPECT_EQ(0, a.failedAt);
-    EXPECT_EQ(1u, snap().stickyMode);
-    EXPECT_EQ(0u, snap().ecFlag);
-    vn_configure(&m, VN_CFG_EC_ANSWER_POLLS, 0);
-
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_EC_ANSWER_BUDGET, 0));
-    EXPECT_FALSE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_STICKY_ON}));
-    EXPECT_EQ(0, a.failedAt);
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_EC_ANSWER_BUDGET, 3));
-    EXPECT_FALSE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_STICKY_OFF, 0x61, 0x62}));
-    EXPECT_EQ(3, a.failedAt);
-    EXPECT_EQ(0u, snap().stickyMode);
-    EXPECT_EQ(0u, snap().ecFlag) << "the host's clean-up still frees the flag";
-    // Counted from the setting, receive acknowledgements included.
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_EC_ANSWER_BUDGET, 2));
-    std::vector<uint8_t> got;
-    EXPECT_FALSE(a.exchange(VN_EC_CMD_QUERY_STATE, {}, 2, &got));
-    EXPECT_EQ(std::vector<uint8_t>{0}, got);
-    ASSERT_EQ(1, vn_configure(&m, VN_CFG_EC_ANSWER_BUDGET, VN_UNLIMITED));
-    EXPECT_TRUE(a.exchange(VN_EC_CMD_STICKY, {VN_EC_STICKY_OFF}));
 }
 
 TEST_F(Notebook, ViolationsAreCountedAndTheBytesStillTaken) {
