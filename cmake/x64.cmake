@@ -1,8 +1,11 @@
 # The x64 drivers (latchwire.sys and the simulation driver vnotebook.sys) and the
 # tests of their exception frame, built from the same sources with the x86-64
 # mingw-w64 compilers in a tree of their own: ${CMAKE_BINARY_DIR}/x64, whose
-# binaries are in LW_X64_BIN. The drivers are also copied into bin/x64 beside the
-# 32-bit binaries: where the 32-bit tools and tests, run under WOW64, take them from.
+# binaries are in LW_X64_BIN, unsigned (and the same bytes from every build).
+# 64-bit Windows loads only signed drivers: the build signs them with a test
+# certificate of its own (scripts/test-sign.sh, LW_SIGNING_DIR) into bin/x64 beside
+# the 32-bit binaries, which is what ships and where the 32-bit tools and tests, run
+# under WOW64, take them from.
 include(ExternalProject)
 set(LW_X64_DIR ${CMAKE_BINARY_DIR}/x64)
 set(LW_X64_BIN ${LW_X64_DIR}/bin)
@@ -18,9 +21,26 @@ ExternalProject_Add(x64_drivers
   BUILD_ALWAYS TRUE
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${LW_X64_BIN}/latchwire.sys ${LW_X64_BIN}/vnotebook.sys ${LW_X64_BIN}/exception_frame_tests.exe)
-ExternalProject_Add_Step(x64_drivers beside_32bit
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/bin/x64
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${LW_X64_BIN}/latchwire.sys ${LW_X64_BIN}/vnotebook.sys
-          ${CMAKE_BINARY_DIR}/bin/x64
+find_program(LW_OSSLSIGNCODE osslsigncode)
+find_program(LW_OPENSSL openssl)
+if(NOT LW_OSSLSIGNCODE OR NOT LW_OPENSSL)
+  message(FATAL_ERROR "osslsigncode and openssl sign the x64 drivers: run scripts/setup.sh")
+endif()
+# Another build tree may share the certificate (the reproducibility check does).
+set(LW_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing CACHE PATH "Folder of the build's test-signing certificate")
+set(LW_SIGNING_CERTIFICATE ${LW_SIGNING_DIR}/test-signing.crt)
+# The signing time: the sources' last commit, so that a signed file depends only on
+# the sources and the certificate.
+execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
+                OUTPUT_VARIABLE LW_SOURCE_TIME OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT LW_SOURCE_TIME MATCHES "^[0-9]+$")
+  set(LW_SOURCE_TIME 1136073600)  # 2006-01-01, outside a git checkout
+endif()
+ExternalProject_Add_Step(x64_drivers sign
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${LW_SOURCE_TIME}
+          ${CMAKE_SOURCE_DIR}/scripts/test-sign.sh ${LW_SIGNING_DIR}
+          ${LW_X64_BIN}/latchwire.sys ${CMAKE_BINARY_DIR}/bin/x64/latchwire.sys
+          ${LW_X64_BIN}/vnotebook.sys ${CMAKE_BINARY_DIR}/bin/x64/vnotebook.sys
   DEPENDEES build
+  BYPRODUCTS ${CMAKE_BINARY_DIR}/bin/x64/latchwire.sys ${CMAKE_BINARY_DIR}/bin/x64/vnotebook.sys
   ALWAYS TRUE)
