@@ -29,16 +29,8 @@ endif()
 # Another build tree may share the certificate (the reproducibility check does).
 set(LW_SIGNING_DIR ${CMAKE_BINARY_DIR}/test-signing CACHE PATH "Folder of the build's test-signing certificate")
 set(LW_SIGNING_CERTIFICATE ${LW_SIGNING_DIR}/test-signing.crt)
-# The signing time: the sources' last commit, so that a signed file depends only on
-# the sources and the certificate.
-execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
-                OUTPUT_VARIABLE LW_SOURCE_TIME OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-if(NOT LW_SOURCE_TIME MATCHES "^[0-9]+$")
-  set(LW_SOURCE_TIME 1136073600)  # 2006-01-01, outside a git checkout
-endif()
 ExternalProject_Add_Step(x64_drivers sign
-  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${LW_SOURCE_TIME}
-          ${CMAKE_SOURCE_DIR}/scripts/test-sign.sh ${LW_SIGNING_DIR}
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/test-sign.sh ${LW_SIGNING_DIR}
           ${LW_X64_BIN}/latchwire.sys ${CMAKE_BINARY_DIR}/bin/x64/latchwire.sys
           ${LW_X64_BIN}/vnotebook.sys ${CMAKE_BINARY_DIR}/bin/x64/vnotebook.sys
   DEPENDEES build
