@@ -20,7 +20,8 @@ ExternalProject_Add(x64_drivers
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
   BUILD_ALWAYS TRUE
   INSTALL_COMMAND ""
-  BUILD_BYPRODUCTS ${LW_X64_BIN}/latchwire.sys ${LW_X64_BIN}/vnotebook.sys ${LW_X64_BIN}/exception_frame_tests.exe)
+  BUILD_BYPRODUCTS ${LW_X64_BIN}/latchwire.sys ${LW_X64_BIN}/vnotebook.sys ${LW_X64_BIN}/exception_frame_tests.exe
+                   ${LW_X64_BIN}/wide_caller_tests.exe)
 find_program(LW_OSSLSIGNCODE osslsigncode)
 find_program(LW_OPENSSL openssl)
 if(NOT LW_OSSLSIGNCODE OR NOT LW_OPENSSL)
