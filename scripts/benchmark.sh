@@ -47,11 +47,13 @@ run_phases() {
   local arch=$1 out=$2 markers
   export WINE_PREFIX_ARCH=$arch WINEPREFIX="$build/benchmark-prefix-$arch"
   "$root/scripts/wine-prefix.sh" create
-  "$root/scripts/wine-run.sh" "$build/bin/exchange_benchmark.exe" "$exchanges" > "$out/exchanges.txt"
+  # (Windows programs end their lines with CR LF: kept as plain lines.)
+  "$root/scripts/wine-run.sh" "$build/bin/exchange_benchmark.exe" "$exchanges" | tr -d '\r' > "$out/exchanges.txt"
   markers=$(mktemp -d)
   sample_idle "$markers" > "$markers/idle.txt" &
   local sampler=$!
-  "$root/scripts/wine-run.sh" "$build/bin/keyhaven_benchmark.exe" "$idle" "Z:${markers//\//\\}" > "$out/keyhaven.txt"
+  "$root/scripts/wine-run.sh" "$build/bin/keyhaven_benchmark.exe" "$idle" "Z:${markers//\//\\}" | tr -d '\r' \
+    > "$out/keyhaven.txt"
   wait "$sampler" || true
   cat "$markers/idle.txt" >> "$out/keyhaven.txt"
   rm -rf "$markers"
