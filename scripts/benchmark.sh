@@ -52,13 +52,17 @@ run_phases() {
   markers=$(mktemp -d)
   sample_idle "$markers" > "$markers/idle.txt" &
   local sampler=$!
+  local status=0
   "$root/scripts/wine-run.sh" "$build/bin/keyhaven_benchmark.exe" "$idle" "Z:${markers//\//\\}" | tr -d '\r' \
-    > "$out/keyhaven.txt"
+    > "$out/keyhaven.txt" || status=$?
+  # A run that ended before its idle phase leaves no sampler waiting behind it.
+  [ -e "$markers/idle.end" ] || kill "$sampler" 2>/dev/null || true
   wait "$sampler" || true
   cat "$markers/idle.txt" >> "$out/keyhaven.txt"
   rm -rf "$markers"
   "$root/scripts/wine-prefix.sh" shutdown
   rm -rf "$WINEPREFIX"
+  if [ "$status" -ne 0 ]; then echo "keyhaven_benchmark failed in the $arch prefix" >&2; return "$status"; fi
 }
 
 echo "Machine: $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(wine --version)"
