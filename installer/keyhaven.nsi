@@ -3,7 +3,9 @@
 ; version value that the About box shows, a Start-menu entry, and an
 ; uninstaller that ends a running instance and removes all of it; and, unless
 ; the notebook keeps the driver it came with, the Latchwire kernel driver, whose
-; service Latchwire.dll's Check_Driver installs and UnloadDriver removes.
+; service Latchwire.dll's Check_Driver installs and UnloadDriver removes. On
+; 64-bit Windows the program and library stay 32-bit (they run under WOW64) and
+; the driver is the x64 one, put into the native System32\drivers.
 ;
 ; Built by CMake:  makensis -DBINDIR=<folder with the files> -DOUTFILE=<setup.exe>
 ;                           -DFILE_VERSION=<a.b.c.d> keyhaven.nsi
@@ -14,6 +16,7 @@
 Unicode true
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!include "x64.nsh"
 
 !ifndef BINDIR
   !error "BINDIR must name the folder that holds Keyhaven.exe, Latchwire.dll and the sounds"
@@ -86,16 +89,44 @@ Section "Fn-StickyKey" SecProgram
   CreateShortCut "${MENU_FOLDER}\${PRODUCT}.lnk" "$INSTDIR\Keyhaven.exe" "" "$INSTDIR\Keyhaven.exe" 0
 SectionEnd
 
-; The driver: copied to the system's driver folder, then its service created,
-; started and set to start with the system by the library's Check_Driver.
+; Turns the file-system redirection of 64-bit Windows off for the driver steps, so
+; that $SYSDIR\drivers is the native System32\drivers, for this setup's own file
+; operations and for the library's (Check_Driver looks for the file there). The
+; library is loaded first, while the redirection is still on, so that the system
+; DLLs it imports are the 32-bit ones; CloseDriverSteps gives both back.
+; Nothing is done on 32-bit Windows.
+!macro OpenDriverSteps
+  ${If} ${RunningX64}
+    System::Call 'kernel32::LoadLibraryW(w "$INSTDIR\Latchwire.dll") p .r9'
+    ${DisableX64FSRedirection}
+  ${EndIf}
+!macroend
+!macro CloseDriverSteps
+  ${If} ${RunningX64}
+    ${EnableX64FSRedirection}
+    System::Call 'kernel32::FreeLibrary(p r9)'
+  ${EndIf}
+!macroend
+
+; The driver: copied to the system's driver folder (on 64-bit Windows the x64
+; driver, into the native one), then its service created, started and set to
+; start with the system by the library's Check_Driver.
 Section "Latchwire kernel driver (uncheck to keep the notebook's own driver)" SecDriver
+  !insertmacro OpenDriverSteps
   SetOutPath "$SYSDIR\drivers"
-  File "${BINDIR}\latchwire.sys"
+  ${If} ${RunningX64}
+    File "${BINDIR}\x64\latchwire.sys"
+  ${Else}
+    File "${BINDIR}\latchwire.sys"
+  ${EndIf}
   System::Call '"$INSTDIR\Latchwire.dll"::Check_Driver(m "${DRIVER_SERVICE}", m "${DRIVER_FILE}") i .r0 ? u'
+  ${IfNot} $0 == 1
+    Delete "${DRIVER_FILE}"
+  ${EndIf}
+  !insertmacro CloseDriverSteps
   ${If} $0 == 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "DriverInstalled" 1
   ${Else}
-    Delete "${DRIVER_FILE}"
     MessageBox MB_OK|MB_ICONEXCLAMATION "The Latchwire driver could not be installed; Fn-StickyKey needs a driver that serves \\.\Latchwire." /SD IDOK
   ${EndIf}
 SectionEnd
@@ -120,8 +151,10 @@ Section "Uninstall"
   SetRegView 32
   ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "DriverInstalled"
   ${If} $0 == 1
+    !insertmacro OpenDriverSteps
     System::Call '"$INSTDIR\Latchwire.dll"::UnloadDriver(m "${DRIVER_SERVICE}") i .r1 ? u'
     Delete /REBOOTOK "${DRIVER_FILE}"
+    !insertmacro CloseDriverSteps
   ${EndIf}
 
   ; The instance that was asked to close may take a moment to end: its program

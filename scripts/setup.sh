@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian machine:
-# the mingw-w64 cross compilers, 32-bit Wine, Xvfb, xdotool (real X keyboard
-# events for the keyboard test) and GoogleTest's sources.
+# the mingw-w64 cross compilers (i686 for the product, x86-64 for the x64 drivers),
+# 32-bit and 64-bit Wine (a 64-bit prefix runs the 32-bit programs under WOW64
+# beside the x64 drivers), Xvfb, xdotool (real X keyboard events for the keyboard
+# test), GoogleTest's sources, and the signing tools.
 # Skips every step whose result is already present.
 set -euo pipefail
 
@@ -11,7 +13,9 @@ SUDO=$(need_sudo)
 packages=(
   cmake make
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  wine wine32:i386 wine64
+  osslsigncode openssl
   xvfb xauth x11-apps imagemagick xdotool
   googletest
   nsis python3

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Wine prefixes of a test run or a script (32-bit, quiet):
+# Wine prefixes of a test run or a script (quiet; 32-bit, or 64-bit with
+# WINE_PREFIX_ARCH=win64, which runs 32-bit programs under WOW64 beside 64-bit drivers):
 #   create    make (or refresh) the prefix at $WINEPREFIX
 #   clone DIR make $WINEPREFIX a fresh copy of the prefix at DIR (Windows' own files are
 #             shared as hard links: Wine never writes them; everything it writes is copied)
 #   shutdown  end every Wine process of $WINEPREFIX and wait until they are gone
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+export WINEARCH=${WINE_PREFIX_ARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 case "${1:-}" in
   create)
     wineserver -k 2>/dev/null || true

@@ -777,12 +777,24 @@ NTSTATUS LwCompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information)
     return status;
 }
 
+NTSTATUS LwRegionFromQuery(const LwMemoryBasicInformation* info, LwRegion* region)
+{
+    ULONG_PTR base = (ULONG_PTR)info->BaseAddress;
+    if (!LwFitsRecord(base, 1)) return STATUS_ACCESS_VIOLATION;
+    region->base = (ULONG)base;
+    region->size = LwFitsRecord(base, info->RegionSize) ? (ULONG)info->RegionSize : (ULONG)(0 - (ULONG)base);
+    region->state = info->State;
+    region->protect = info->Protect;
+    return STATUS_SUCCESS;
+}
+
 void LwRequestFromIrp(PIRP irp, BOOLEAN callerIsAdmin, LwRequest* request)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     request->code = stack->Parameters.DeviceIoControl.IoControlCode;
     request->caller.processId = (ULONG)(ULONG_PTR)PsGetCurrentProcessId();
     request->caller.isAdmin = callerIsAdmin;
+
     request->caller.host = NULL;
     request->buffer = irp->AssociatedIrp.SystemBuffer;
     request->inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;

@@ -40,6 +40,20 @@ typedef struct LwCaller {
     PVOID host;  /* the hosting driver's own per-request data (a handle to the caller, say) */
 } LwCaller;
 
+/*
+ * Addresses in the request records are 32-bit words, as the 32-bit library
+ * writes them: every address the driver takes from a caller or hands back lies
+ * below 4 GB. A WOW64 caller has nothing above; a 64-bit caller's request that
+ * would need an address above 4 GB is refused.
+ */
+#define LW_RECORD_ADDRESS_LIMIT 0x100000000ULL
+
+/* TRUE when [address, address + length) can be named by a record's 32-bit word. */
+static __inline BOOLEAN LwFitsRecord(ULONG_PTR address, SIZE_T length)
+{
+    return (ULONGLONG)address + (ULONGLONG)length <= LW_RECORD_ADDRESS_LIMIT;
+}
+
 /* One region of the caller's address space (MEMORY_BASIC_INFORMATION's fields). */
 typedef struct LwRegion {
     ULONG base;
@@ -126,8 +140,8 @@ ULONG LwLiveMappings(void);
    returned yet; the caller's rights and host data are the hosting driver's to set. */
 void LwRequestFromIrp(PIRP irp, BOOLEAN callerIsAdmin, LwRequest* request);
 
-/* MEMORY_BASIC_INFORMATION of a 32-bit process, as the memory queries return it
-   for their information class 0. */
+/* MEMORY_BASIC_INFORMATION as the memory queries of the driver's own width return
+   it for their information class 0 (of a WOW64 process too). */
 #define MEMORY_BASIC_INFORMATION_CLASS 0
 typedef struct LwMemoryBasicInformation {
     PVOID BaseAddress;
@@ -138,6 +152,11 @@ typedef struct LwMemoryBasicInformation {
     ULONG Protect;
     ULONG Type;
 } LwMemoryBasicInformation;
+
+/* A region as the query found it, as far as it lies below 4 GB: a region that
+   reaches past that ends there (the size wraps to the end of the 32-bit space).
+   Fails for a region that starts above. */
+NTSTATUS LwRegionFromQuery(const LwMemoryBasicInformation* info, LwRegion* region);
 
 /* Completes an IRP with its status; a failed request reports no bytes. */
 NTSTATUS LwCompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information);

@@ -1,14 +1,17 @@
 /*
  * Exception frames for kernel code built with GCC, which has no __try.
  *
- * LwGuardedCall runs a routine inside an i686 structured exception frame: an
- * EXCEPTION_REGISTRATION record pushed on the fs:[0] chain, whose handler
- * unwinds the frames above it (RtlUnwind) and resumes behind the call with the
- * exception's code as the result. The system's exception dispatcher walks this
- * chain in kernel and user mode alike, so the frame catches what __try/__except
- * (EXCEPTION_EXECUTE_HANDLER) would: access violations on caller memory,
- * in-page errors, guard pages, and the status a routine raises with
- * ExRaiseStatus (continuable or not).
+ * LwGuardedCall runs a routine inside a structured exception frame whose
+ * handler unwinds the frames above it and resumes behind the call with the
+ * exception's code as the result:
+ * - on i686 (lw_guard_i686.S) an EXCEPTION_REGISTRATION record pushed on the
+ *   fs:[0] chain, unwound with RtlUnwind;
+ * - on x64 (lw_guard_x86_64.S) a language handler named in the image's unwind
+ *   tables, unwound with RtlUnwindEx.
+ * The system's exception dispatcher finds these frames in kernel and user mode
+ * alike, so the frame catches what __try/__except (EXCEPTION_EXECUTE_HANDLER)
+ * would: access violations on caller memory, in-page errors, guard pages, and
+ * the status a routine raises with ExRaiseStatus (continuable or not).
  *
  * Plain C types only, so that user-mode test programs can use it as well.
  */

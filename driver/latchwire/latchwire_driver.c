@@ -34,10 +34,12 @@ static BOOLEAN InCallersContext(const LwCaller* caller)
     return AddressSpaceOwner() == caller->processId;
 }
 
+/* Below the end of user space, and below 4 GB (what a record can name). */
 static BOOLEAN InUserSpace(ULONG address, ULONG length)
 {
-    ULONG limit = (ULONG)MmUserProbeAddress;
-    return address < limit && length <= limit - address;
+    ULONGLONG limit = (ULONGLONG)MmUserProbeAddress;
+    if (limit > LW_RECORD_ADDRESS_LIMIT) limit = LW_RECORD_ADDRESS_LIMIT;
+    return (ULONGLONG)address + length <= limit && address < limit;
 }
 
 /* Without the query: one page, described by what it can be secured for. */
@@ -73,11 +75,7 @@ static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegio
     status = QueryVirtualMemory(NtCurrentProcess(), (PVOID)(ULONG_PTR)address, MEMORY_BASIC_INFORMATION_CLASS, &info,
                                 sizeof info, &size);
     if (!NT_SUCCESS(status)) return status;
-    region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
-    region->size = (ULONG)info.RegionSize;
-    region->state = info.State;
-    region->protect = info.Protect;
-    return STATUS_SUCCESS;
+    return LwRegionFromQuery(&info, region);
 }
 
 typedef struct CallerCopy {

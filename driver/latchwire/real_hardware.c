@@ -101,7 +101,7 @@ ULONG AddressSpaceOwner(void)
     if (!NT_SUCCESS(ZwQueryInformationProcess(NtCurrentProcess(), ProcessBasicInformation, &info, sizeof info, &size))) {
         return 0;
     }
-    return (ULONG)info.UniqueProcessId;
+    return (ULONG)(ULONG_PTR)info.UniqueProcessId;
 }
 
 typedef struct RealMapping {
@@ -147,6 +147,13 @@ static NTSTATUS RealMap(const LwCaller* caller, LwMapping* mapping)
     if (m->userAddress == NULL) {
         FreeRealMapping(m);
         return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    /* The record names the mapping with a 32-bit word: a view above 4 GB (only a
+       64-bit caller's can be) is removed again and the request refused. */
+    if (!LwFitsRecord((ULONG_PTR)m->userAddress, length)) {
+        MmUnmapLockedPages(m->userAddress, m->mdl);
+        FreeRealMapping(m);
+        return STATUS_CONFLICTING_ADDRESSES;
     }
     mapping->length = length;
     mapping->linear = (ULONG)(ULONG_PTR)m->userAddress;

@@ -1,7 +1,8 @@
-// The drivers' exception frame, run in user mode, where the system walks the
-// same fs:[0] chain as in the kernel: every fault on unusable memory, and every
-// raised status, comes back as its code; nothing crashes and the chain is left
-// as it was found.
+// The drivers' exception frame, run in user mode, where the system finds the
+// frame as in the kernel (on i686 the fs:[0] chain, on x64 the unwind tables):
+// every fault on unusable memory, and every raised status, comes back as its
+// code; nothing crashes, and the chain, the stack and the caller's registers are
+// left as they were found. The same program is built for both targets.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,10 +20,21 @@ const long kAccessViolation = static_cast<long>(0xC0000005);
 const long kGuardPage = static_cast<long>(0x80000001);
 const long kInPageError = static_cast<long>(0xC0000006);
 
+#ifdef _WIN64
+// x64 has no frame chain: what must come back as found are the stack pointer and
+// the nonvolatile registers (ManyFaultsLeaveTheStackAndChainAsFound, FaultsKeepTheCallersRegisters).
+void* ChainHead()
+{
+    return nullptr;
+}
+#define EXPECT_CHAIN_AS_FOUND(head, what) (void)(head)
+#else
 void* ChainHead()
 {
     return reinterpret_cast<void*>(__readfsdword(0));
 }
+#define EXPECT_CHAIN_AS_FOUND(head, what) EXPECT_EQ(head, ChainHead()) << what
+#endif
 
 enum class Page { kNoAccess, kGuard, kFreed, kReservedOnly, kReadOnly };
 
@@ -70,7 +82,7 @@ TEST(ExceptionFrame, CopiesWithUnusablePagesReturnTheFaultsCode)
             long status = intoPage ? LwGuardedCopy(page + 4090, local, sizeof local)
                                    : LwGuardedCopy(local, page + 8, sizeof local);
             EXPECT_EQ(intoPage ? p.writeStatus : p.readStatus, status) << p.what << (intoPage ? ", into" : ", from");
-            EXPECT_EQ(head, ChainHead()) << p.what << ": the frame is off the chain";
+            EXPECT_CHAIN_AS_FOUND(head, p.what << ": the frame is off the chain");
             if (p.kind != Page::kFreed) VirtualFree(page, 0, MEM_RELEASE);
         }
     }
@@ -83,7 +95,7 @@ TEST(ExceptionFrame, UsableMemoryIsCopied)
     void* head = ChainHead();
     EXPECT_EQ(kSuccess, LwGuardedCopy(to, from, sizeof from));
     EXPECT_STREQ(from, to);
-    EXPECT_EQ(head, ChainHead());
+    EXPECT_CHAIN_AS_FOUND(head, "");
 }
 
 long RaiseNonContinuable(void* code)
@@ -121,9 +133,11 @@ long FaultInsideAnInnerFrame(void* context)
     return LwGuardedCopy(&byte, reinterpret_cast<void*>(16), 1) == kAccessViolation ? 7 : -1;
 }
 
+}  // namespace
+
 int g_foreignFrameUnwound = 0;
 
-EXCEPTION_DISPOSITION __cdecl ForeignHandler(EXCEPTION_RECORD* exception, void*, CONTEXT*, void*)
+extern "C" EXCEPTION_DISPOSITION __cdecl ForeignHandler(EXCEPTION_RECORD* exception, void*, CONTEXT*, void*)
 {
     const DWORD unwinding = 0x2;  // EXCEPTION_UNWINDING
     if (exception->ExceptionFlags & unwinding) ++g_foreignFrameUnwound;
@@ -132,6 +146,156 @@ EXCEPTION_DISPOSITION __cdecl ForeignHandler(EXCEPTION_RECORD* exception, void*,
 
 // A frame of someone else's (as a kernel routine's own __try/__finally) that lets the fault pass:
 // the catching frame must unwind it, calling its handler once with the unwinding flag.
+#ifdef _WIN64
+// On x64 the frame is a function whose unwind data names ForeignHandler for
+// exceptions and unwinds both.
+extern "C" long FaultUnderAForeignFrame(void*);
+asm(R"(
+    .text
+    .globl FaultUnderAForeignFrame
+    .def FaultUnderAForeignFrame; .scl 2; .type 32; .endef
+    .seh_proc FaultUnderAForeignFrame
+FaultUnderAForeignFrame:
+    .seh_handler ForeignHandler, @except, @unwind
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    movl $1, 0
+    nop
+    xorl %eax, %eax
+    addq $40, %rsp
+    ret
+    .seh_endproc
+)");
+
+// A routine that saves the nonvolatile registers as the convention demands,
+// overwrites them all and faults; and a caller that fills them with marks, calls
+// it through LwGuardedCall and says whether every mark came back (the unwind
+// restores them from the routine's saved copies).
+extern "C" int GuardedCallKeepsRegisters(long* status);
+asm(R"(
+    .text
+    .def ClobberAndFault; .scl 3; .type 32; .endef
+    .seh_proc ClobberAndFault
+ClobberAndFault:
+    pushq %rbx
+    .seh_pushreg %rbx
+    pushq %rbp
+    .seh_pushreg %rbp
+    pushq %rsi
+    .seh_pushreg %rsi
+    pushq %rdi
+    .seh_pushreg %rdi
+    pushq %r12
+    .seh_pushreg %r12
+    pushq %r13
+    .seh_pushreg %r13
+    pushq %r14
+    .seh_pushreg %r14
+    pushq %r15
+    .seh_pushreg %r15
+    subq $8, %rsp
+    .seh_stackalloc 8
+    .seh_endprologue
+    movq $-1, %rbx
+    movq $-1, %rbp
+    movq $-1, %rsi
+    movq $-1, %rdi
+    movq $-1, %r12
+    movq $-1, %r13
+    movq $-1, %r14
+    movq $-1, %r15
+    movl $1, 0
+    nop
+    addq $8, %rsp
+    popq %r15
+    popq %r14
+    popq %r13
+    popq %r12
+    popq %rdi
+    popq %rsi
+    popq %rbp
+    popq %rbx
+    ret
+    .seh_endproc
+
+    .globl GuardedCallKeepsRegisters
+    .def GuardedCallKeepsRegisters; .scl 2; .type 32; .endef
+    .seh_proc GuardedCallKeepsRegisters
+GuardedCallKeepsRegisters:
+    pushq %rbx
+    .seh_pushreg %rbx
+    pushq %rbp
+    .seh_pushreg %rbp
+    pushq %rsi
+    .seh_pushreg %rsi
+    pushq %rdi
+    .seh_pushreg %rdi
+    pushq %r12
+    .seh_pushreg %r12
+    pushq %r13
+    .seh_pushreg %r13
+    pushq %r14
+    .seh_pushreg %r14
+    pushq %r15
+    .seh_pushreg %r15
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    movq %rcx, 32(%rsp)
+    movabsq $0x1111111111111111, %rbx
+    movabsq $0x2222222222222222, %rbp
+    movabsq $0x3333333333333333, %rsi
+    movabsq $0x4444444444444444, %rdi
+    movabsq $0x5555555555555555, %r12
+    movabsq $0x6666666666666666, %r13
+    movabsq $0x7777777777777777, %r14
+    movabsq $0x8888888888888888, %r15
+    leaq ClobberAndFault(%rip), %rcx
+    xorl %edx, %edx
+    call LwGuardedCall
+    movq 32(%rsp), %rcx
+    movl %eax, (%rcx)
+    xorl %eax, %eax
+    movabsq $0x1111111111111111, %rdx
+    cmpq %rdx, %rbx
+    jne 1f
+    movabsq $0x2222222222222222, %rdx
+    cmpq %rdx, %rbp
+    jne 1f
+    movabsq $0x3333333333333333, %rdx
+    cmpq %rdx, %rsi
+    jne 1f
+    movabsq $0x4444444444444444, %rdx
+    cmpq %rdx, %rdi
+    jne 1f
+    movabsq $0x5555555555555555, %rdx
+    cmpq %rdx, %r12
+    jne 1f
+    movabsq $0x6666666666666666, %rdx
+    cmpq %rdx, %r13
+    jne 1f
+    movabsq $0x7777777777777777, %rdx
+    cmpq %rdx, %r14
+    jne 1f
+    movabsq $0x8888888888888888, %rdx
+    cmpq %rdx, %r15
+    jne 1f
+    movl $1, %eax
+1:
+    addq $40, %rsp
+    popq %r15
+    popq %r14
+    popq %r13
+    popq %r12
+    popq %rdi
+    popq %rsi
+    popq %rbp
+    popq %rbx
+    ret
+    .seh_endproc
+)");
+#else
 __attribute__((noinline, optimize("no-omit-frame-pointer"))) long FaultUnderAForeignFrame(void*)
 {
     __try1(ForeignHandler)
@@ -139,6 +303,9 @@ __attribute__((noinline, optimize("no-omit-frame-pointer"))) long FaultUnderAFor
     __except1
     return kSuccess;
 }
+#endif
+
+namespace {
 
 TEST(ExceptionFrame, FramesNest)
 {
@@ -147,12 +314,21 @@ TEST(ExceptionFrame, FramesNest)
     EXPECT_EQ(7, LwGuardedCall(FaultInsideAnInnerFrame, &nested));
     EXPECT_EQ(kAccessViolation, nested.innerStatus);
     EXPECT_EQ(1, nested.afterInner);
-    EXPECT_EQ(head, ChainHead());
+    EXPECT_CHAIN_AS_FOUND(head, "");
     g_foreignFrameUnwound = 0;
     EXPECT_EQ(kAccessViolation, LwGuardedCall(FaultUnderAForeignFrame, nullptr));
     EXPECT_EQ(1, g_foreignFrameUnwound) << "the frame between was unwound";
-    EXPECT_EQ(head, ChainHead());
+    EXPECT_CHAIN_AS_FOUND(head, "");
 }
+
+#ifdef _WIN64
+TEST(ExceptionFrame, FaultsKeepTheCallersRegisters)
+{
+    long status = 0;
+    EXPECT_EQ(1, GuardedCallKeepsRegisters(&status)) << "a nonvolatile register came back changed";
+    EXPECT_EQ(kAccessViolation, status);
+}
+#endif
 
 // The address of a local of a fresh call: moves if the caller's stack pointer moved.
 __attribute__((noinline)) const void* StackMark()
@@ -169,7 +345,7 @@ TEST(ExceptionFrame, ManyFaultsLeaveTheStackAndChainAsFound)
         ASSERT_EQ(kAccessViolation, LwGuardedCopy(&byte, nullptr, 1)) << i;
     }
     EXPECT_EQ(before, StackMark()) << "the stack pointer came back after each fault";
-    EXPECT_EQ(head, ChainHead());
+    EXPECT_CHAIN_AS_FOUND(head, "");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "latchwire.h"
 #include "latchwire_device.h"
+#include "native_driver_service.h"
 #include "program_folder.h"
 
 namespace {
@@ -40,8 +41,10 @@ uint32_t AddressOf(const void* p)
 
 TEST(RealDriver, InstallsServesRefusesAndIsRemoved)
 {
-    std::string path = programfolder::Narrow() + "latchwire.sys";
+    std::string path = programfolder::DriverFolder() + "latchwire.sys";
+    ASSERT_TRUE(nativeservice::PrepareDriverService(kService, path)) << path;
     ASSERT_EQ(1, Check_Driver(kService, path.c_str())) << path;
+    if (nativeservice::RunningUnderWow64()) ASSERT_TRUE(nativeservice::StartDriverService(kService)) << path;
 
     // Served: a configuration read of no bytes passes the core and the hardware layer.
     PciConfigRequest nothing{1, 0, 0x1F, 0, 0, 0, 0};

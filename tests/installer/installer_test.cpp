@@ -3,15 +3,19 @@
 // version value and a Start-menu entry; the About box of the installed program
 // shows that version; the uninstaller ends a running instance and leaves
 // nothing behind. /KEEPDRIVER leaves the notebook's own driver alone.
+// In a 64-bit prefix (the same 32-bit test under WOW64) the driver is the x64
+// one, in the native System32\drivers, and nothing lands in the 32-bit one.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <string>
 
 #include "keyhaven_process.h"
+#include "native_driver_service.h"
 #include "resource.h"
 
 using namespace keyhavenremote;
@@ -95,16 +99,57 @@ std::string MachineVersion()
     return text;
 }
 
+const char kDriverService[] = "Latchwire";
+
+std::string WindowsFolder()
+{
+    char path[MAX_PATH] = "";
+    GetWindowsDirectoryA(path, MAX_PATH);
+    return path;
+}
+
+// Where the installed driver must be: the system's own driver folder (under WOW64
+// the native one, which a 32-bit process reaches through Sysnative).
 std::string DriverFile()
 {
+    if (nativeservice::RunningUnderWow64()) return WindowsFolder() + "\\Sysnative\\drivers\\latchwire.sys";
     return Folder(CSIDL_SYSTEM) + "\\drivers\\latchwire.sys";
+}
+
+// The 32-bit system's driver folder of 64-bit Windows (SysWOW64), where no driver belongs.
+std::string Wow64DriverFile()
+{
+    return WindowsFolder() + "\\SysWOW64\\drivers\\latchwire.sys";
+}
+
+// IMAGE_FILE_HEADER.Machine of a PE file, 0 when it cannot be read.
+unsigned ImageMachine(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    unsigned char head[4096] = {};
+    DWORD got = 0;
+    ReadFile(file, head, sizeof head, &got, nullptr);
+    CloseHandle(file);
+    if (got < 0x40) return 0;
+    DWORD pe = *reinterpret_cast<DWORD*>(head + 0x3C);
+    if (pe + 6 > got || std::memcmp(head + pe, "PE\0\0", 4) != 0) return 0;
+    return head[pe + 4] | (head[pe + 5] << 8);
+}
+
+bool DeviceOpens()
+{
+    HANDLE device = CreateFileA("\\\\.\\Latchwire", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(device);
+    return true;
 }
 
 // The state of the driver's service, or 0 when there is no such service.
 DWORD DriverServiceState()
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, "Latchwire", SERVICE_QUERY_STATUS) : nullptr;
+    SC_HANDLE service = manager ? OpenServiceA(manager, kDriverService, SERVICE_QUERY_STATUS) : nullptr;
     SERVICE_STATUS status{};
     if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
     if (service) CloseServiceHandle(service);
@@ -137,6 +182,14 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     const std::string setup = ProgramFolder() + "FnStickyKeySetup.exe";
     ASSERT_TRUE(Exists(setup)) << setup;
     ASSERT_FALSE(Exists(InstallFolder())) << "a clean machine to start with";
+    const bool x64 = nativeservice::RunningUnderWow64();
+    // Wine's service manager hosts a driver whose service a 32-bit process created in
+    // its 32-bit driver process (Windows loads every driver natively): there the
+    // service is made natively first, Check_Driver finds it, and it is started here.
+    if (x64) {
+        ASSERT_TRUE(nativeservice::PrepareDriverService(kDriverService,
+                                                        WindowsFolder() + "\\system32\\drivers\\latchwire.sys"));
+    }
 
     ASSERT_EQ(0u, RunAndWait("\"" + setup + "\" /S"));
     for (const char* file : kInstalledFiles) EXPECT_TRUE(Exists(InstallFolder() + "\\" + file)) << file;
@@ -145,7 +198,13 @@ TEST(Installer, InstallsShowsTheVersionAndUninstallsWithoutATrace)
     EXPECT_EQ("1.28", MachineVersion());
     EXPECT_TRUE(KeyExists(kUninstallKey));
     EXPECT_TRUE(Exists(DriverFile()));
+    EXPECT_EQ(x64 ? 0x8664u : 0x14Cu, ImageMachine(DriverFile())) << "the driver for this Windows";
+    if (x64) {
+        EXPECT_FALSE(Exists(Wow64DriverFile())) << "the x64 driver went to the native folder";
+        EXPECT_TRUE(nativeservice::StartDriverService(kDriverService));
+    }
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), DriverServiceState()) << "installed with Check_Driver";
+    EXPECT_TRUE(DeviceOpens()) << "the driver loaded and serves \\\\.\\Latchwire";
 
     // The installed program, started as from the Start menu, shows the version.
     KeyhavenProcess program;

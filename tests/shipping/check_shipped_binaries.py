@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks the shipped binaries as a Windows XP SP3 notebook would meet them.
 
-    check_shipped_binaries.py OBJDUMP BINDIR ALLOWED_IMPORTS PRODUCT_VERSION_H FILE...
+    check_shipped_binaries.py [--x64] OBJDUMP BINDIR ALLOWED_IMPORTS PRODUCT_VERSION_H FILE...
 
-Each FILE (in BINDIR) must import only functions listed in ALLOWED_IMPORTS, carry
+Each FILE (in BINDIR) must be an i686 PE32 image (with --x64: an AMD64 PE32+
+image, the x64 drivers), import only functions listed in ALLOWED_IMPORTS, carry
 no symbol table and no debug sections, and hold a version
 block whose fixed file version is the product's; Latchwire.dll exports exactly
 the library's 21 names. Prints every problem; exits 1 when there is one."""
@@ -65,6 +66,15 @@ def coff_symbols(data):
     return struct.unpack_from("<II", data, pe + 4 + 8)
 
 
+def image_kind(data):
+    """(Machine, optional header magic) of a PE file."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    return struct.unpack_from("<H", data, pe + 4)[0], struct.unpack_from("<H", data, pe + 24)[0]
+
+
+I386, AMD64, PE32, PE32_PLUS = 0x14C, 0x8664, 0x10B, 0x20B
+
+
 def fixed_file_version(data):
     """(MS, LS) of VS_FIXEDFILEINFO's file version, or None without a version block."""
     at = data.find("VS_VERSION_INFO".encode("utf-16-le"))
@@ -80,8 +90,11 @@ def product_version(header):
     return (a << 16 | b, c << 16 | d)
 
 
-def problems_of(objdump, path, allowed, version):
+def problems_of(objdump, path, allowed, version, x64):
     data = open(path, "rb").read()
+    wanted = (AMD64, PE32_PLUS) if x64 else (I386, PE32)
+    if image_kind(data) != wanted:
+        yield "is machine 0x%04X with optional header 0x%03X, not 0x%04X with 0x%03X" % (image_kind(data) + wanted)
     symbols_at, symbols = coff_symbols(data)
     if symbols_at or symbols:
         yield "carries a symbol table (%d symbols)" % symbols
@@ -100,10 +113,11 @@ def problems_of(objdump, path, allowed, version):
                                                                                  len(LIBRARY_EXPORTS))
     for dll, function in imports(objdump, path):
         if (dll, function) not in allowed:
-            yield "imports %s from %s, which is not a reviewed Windows XP SP3 import" % (function, dll)
+            yield "imports %s from %s, which is not a reviewed import (%s)" % (function, dll,
+                                                                          "x64 driver" if x64 else "Windows XP SP3")
 
 
-def main(objdump, bindir, allowed_file, version_header, *files):
+def main(objdump, bindir, allowed_file, version_header, *files, x64=False):
     allowed = set()
     for line in open(allowed_file, encoding="utf-8"):
         if line.strip() and not line.startswith("#"):
@@ -112,17 +126,21 @@ def main(objdump, bindir, allowed_file, version_header, *files):
     version = product_version(version_header)
     failed = False
     for name in files:
-        for problem in problems_of(objdump, bindir + "/" + name, allowed, version):
+        for problem in problems_of(objdump, bindir + "/" + name, allowed, version, x64):
             print("%s %s" % (name, problem))
             failed = True
     if not failed:
-        print("%d shipped binaries checked: XP SP3 imports only, stripped, version %s"
-              % (len(files), ".".join(str(n) for n in (version[0] >> 16, version[0] & 0xFFFF,
+        print("%d shipped binaries checked: %s, reviewed imports only, stripped, version %s"
+              % (len(files), "AMD64 PE32+" if x64 else "i686 PE32", ".".join(str(n) for n in (version[0] >> 16, version[0] & 0xFFFF,
                                                         version[1] >> 16, version[1] & 0xFFFF))))
     return 1 if failed else 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 6:
+    arguments = sys.argv[1:]
+    x64 = bool(arguments) and arguments[0] == "--x64"
+    if x64:
+        arguments = arguments[1:]
+    if len(arguments) < 5:
         sys.exit(__doc__)
-    sys.exit(main(*sys.argv[1:]))
+    sys.exit(main(*arguments, x64=x64))

@@ -24,4 +24,13 @@ inline std::wstring Wide()
     return exe.substr(0, exe.find_last_of(L"\\/") + 1);
 }
 
+// Where the kernel drivers for this Windows sit: beside the program on 32-bit
+// Windows; in its x64 folder when the program runs under WOW64 on 64-bit Windows.
+inline std::string DriverFolder()
+{
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64)) wow64 = FALSE;
+    return Narrow() + (wow64 ? "x64\\" : "");
+}
+
 }  // namespace programfolder

@@ -1,6 +1,7 @@
 #include "vnotebook_client.h"
 
 #include "latchwire.h"
+#include "native_driver_service.h"
 #include "program_folder.h"
 
 #include <stdexcept>
@@ -41,11 +42,12 @@ bool Control(DWORD code, void* input, DWORD inputSize, void* output, DWORD outpu
 
 std::string DriverFilePath()
 {
-    return programfolder::Narrow() + VNOTEBOOK_DRIVER_FILE;
+    return programfolder::DriverFolder() + VNOTEBOOK_DRIVER_FILE;
 }
 
 bool VirtualNotebook::Install()
 {
+    if (!nativeservice::PrepareDriverService(kDriverServiceName, DriverFilePath())) return false;
     if (!Check_Driver(kDriverServiceName, DriverFilePath().c_str())) return false;
     return IsRunning() || Start();  // an installed service is accepted as found, maybe stopped
 }

@@ -70,6 +70,12 @@ static NTSTATUS EmulatedMap(const LwCaller* caller, LwMapping* mapping)
     if (!vn_map_check(&Machine, mapping->phys, &length)) return STATUS_INVALID_PARAMETER;
     status = WineMapIntoCaller(caller->processId, PhysSection, &view);
     if (!NT_SUCCESS(status)) return status;
+    /* The record names the mapping with a 32-bit word: a view above 4 GB (only a
+       64-bit caller's can be) is given back and the request refused. */
+    if (!LwFitsRecord((ULONG_PTR)view, (mapping->phys - VN_PHYS_BASE) + length)) {
+        WineUnmapFromProcess((HANDLE)mapping->process, view);
+        return STATUS_CONFLICTING_ADDRESSES;
+    }
     mapping->length = length;
     mapping->host = view;
     mapping->linear = (ULONG)(ULONG_PTR)view + (mapping->phys - VN_PHYS_BASE);

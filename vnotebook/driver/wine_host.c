@@ -37,7 +37,7 @@ static FAST_MUTEX QueryAgentMutex;
 
 /* ---- ntdll, found at run time ------------------------------------------ */
 
-/* 32-bit loader structures, only the fields used here. */
+/* The loader's structures, only the fields used here (their layout follows the pointer size). */
 typedef struct LoaderEntry {
     LIST_ENTRY InLoadOrderLinks;
     LIST_ENTRY InMemoryOrderLinks;
@@ -56,8 +56,19 @@ typedef struct LoaderData {
     LIST_ENTRY InLoadOrderModuleList;
 } LoaderData;
 
+/* The loader data's place in the PEB, and the PEB's in the TEB (fs: on i686, gs: on x64). */
+#ifdef _WIN64
+#define PEB_LDR_OFFSET 0x18
+static PUCHAR CurrentPeb(void)
+{
+    PUCHAR peb;
+    __asm__("movq %%gs:0x60, %0" : "=r"(peb));
+    return peb;
+}
+#else
 #define PEB_LDR_OFFSET 0x0C
-#define TEB_PEB_OFFSET 0x30
+#define CurrentPeb() ((PUCHAR)(ULONG_PTR)__readfsdword(0x30))
+#endif
 
 static int SameNameIgnoringCase(const UNICODE_STRING* name, const WCHAR* wanted)
 {
@@ -75,7 +86,7 @@ static int SameNameIgnoringCase(const UNICODE_STRING* name, const WCHAR* wanted)
 
 static PUCHAR FindLoadedModule(const WCHAR* baseName)
 {
-    PUCHAR peb = (PUCHAR)(ULONG_PTR)__readfsdword(TEB_PEB_OFFSET);
+    PUCHAR peb = CurrentPeb();
     LoaderData* ldr = *(LoaderData**)(peb + PEB_LDR_OFFSET);
     LIST_ENTRY* head = &ldr->InLoadOrderModuleList;
     LIST_ENTRY* link;
@@ -260,11 +271,7 @@ static NTSTATUS QueryCallerRegion(const LwCaller* caller, ULONG address, LwRegio
     ExReleaseFastMutexUnsafe(&QueryAgentMutex);
     KeLeaveCriticalRegion();
     if (!NT_SUCCESS(status)) return status;
-    region->base = (ULONG)(ULONG_PTR)info.BaseAddress;
-    region->size = (ULONG)info.RegionSize;
-    region->state = info.State;
-    region->protect = info.Protect;
-    return STATUS_SUCCESS;
+    return LwRegionFromQuery(&info, region);
 }
 
 static NTSTATUS ReadCaller(const LwCaller* caller, ULONG address, void* buffer, ULONG length)
