@@ -34,7 +34,7 @@ set_tests_properties(wine_template64_shutdown PROPERTIES FIXTURES_CLEANUP wine_t
 # under Wine in a session of its own, of the 32-bit template, or of the 64-bit one with
 # WIN64; program is a target name or a path (generator expressions allowed). OWN_DISPLAY
 # gives the session a virtual X display of its own, for a test that needs the X input
-# focus to itself.
+# focus to itself, and runs it with no other test beside it.
 function(add_wine_test name)
   cmake_parse_arguments(WT "WIN64;OWN_DISPLAY" "" "COMMAND" ${ARGN})
   list(POP_FRONT WT_COMMAND program)
@@ -46,6 +46,10 @@ function(add_wine_test name)
     set(display xvfb-run -a -s "-screen 0 1280x1024x24")
   endif()
   add_test(NAME ${name} COMMAND ${display} ${WINE_SESSION} ${name} ${program} ${WT_COMMAND})
+  if(WT_OWN_DISPLAY)
+    # The X input focus is given late, or not at all, while every core is busy.
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
   if(WT_WIN64)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_template64 TIMEOUT 600
       ENVIRONMENT "WINE_TEMPLATE=${WINE_TEMPLATE64_DIR};WINE_SESSIONS=${WINE_SESSIONS_DIR};WINE_PREFIX_ARCH=win64")
