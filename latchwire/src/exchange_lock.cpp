@@ -12,9 +12,12 @@ namespace {
 // handles. Threads that race here keep the first and close their own.
 HANDLE volatile g_mutexes[2] = {};
 
-HANDLE KeptMutex(int slot, const std::string& name)
+// Slot 0 is the global mutex, slot 1 the session's: the fixed order of taking.
+// The name is made only the first time.
+HANDLE LockMutex(int slot)
 {
     if (g_mutexes[slot] != nullptr) return g_mutexes[slot];
+    const std::string name = slot == 0 ? std::string(kGlobalPrefix) + kExchangeLockName : kExchangeLockName;
     HANDLE made = OpenSharedMutex(name.c_str());
     if (made == nullptr) return nullptr;
     HANDLE previous = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_mutexes[slot]), made,
@@ -22,13 +25,6 @@ HANDLE KeptMutex(int slot, const std::string& name)
     if (previous == nullptr) return made;
     CloseHandle(made);
     return previous;
-}
-
-// The fixed order of taking: global first, then the session's.
-HANDLE LockMutex(int slot)
-{
-    return slot == 0 ? KeptMutex(0, std::string(kGlobalPrefix) + kExchangeLockName)
-                     : KeptMutex(1, kExchangeLockName);
 }
 
 }  // namespace

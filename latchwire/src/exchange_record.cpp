@@ -68,7 +68,7 @@ void ExchangeRecord::Claim(bool deadHolder)
         body_.holdsSemaphore = 1;
         body_.semaphoreTake = inheritedTake_;
     }
-    if (abandoned_.chipset != CHIPSET_NONE) NoteFound(abandoned_);
+    if (abandoned_.chipset != CHIPSET_NONE) KeepFound(abandoned_);
     Publish();
 }
 
@@ -115,13 +115,18 @@ void ExchangeRecord::NoteSemaphoreHeld()
 void ExchangeRecord::NoteFound(const FoundDecode& found)
 {
     if (!claimed_) return;
+    KeepFound(found);
+    Publish();
+}
+
+void ExchangeRecord::KeepFound(const FoundDecode& found)
+{
     body_.chipset = static_cast<ULONG>(found.chipset);
     body_.vendor = ChipsetVendor(static_cast<Chipset>(found.chipset));
     body_.baseSaved = static_cast<ULONG>(found.baseSaved);
     body_.controlSaved = static_cast<ULONG>(found.controlSaved);
     body_.base = found.base;
     body_.control = found.control;
-    Publish();
 }
 
 void ExchangeRecord::NoteRestored()

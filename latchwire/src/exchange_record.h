@@ -74,6 +74,7 @@ public:
 
 private:
     void Inherit();
+    void KeepFound(const FoundDecode& found);  // into the body, not yet published
     void Publish();
 
     SharedRecord* shared_;
