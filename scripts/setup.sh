@@ -22,12 +22,24 @@ packages=(
   fonts-wqy-microhei
 )
 
+# The product and nearly every test program are 32-bit x86 code, which Wine runs as a 32-bit
+# Linux process: a kernel without IA-32 emulation refuses it ("Exec format error").
+# Stop here, before a build whose Windows tests could only end as "Not Run".
+require_32bit_programs() {
+  if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "setup: this machine cannot run 32-bit x86 programs, so Wine cannot run the 32-bit" >&2
+    echo "setup: product and tests; the kernel needs IA-32 emulation (dmesg tells if it is off)" >&2
+    exit 1
+  fi
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  require_32bit_programs
   exit 0
 fi
 
@@ -37,3 +49,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+require_32bit_programs
