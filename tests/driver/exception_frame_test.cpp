@@ -37,23 +37,17 @@ void* ChainHead()
 #define EXPECT_CHAIN_AS_FOUND(head, what) EXPECT_EQ(head, ChainHead()) << what
 #endif
 
-struct UnusablePage {
-    const char* what;
-    Page kind;
-    long readStatus;   // copying from the page
-    long writeStatus;  // copying into it
-};
-
 TEST(ExceptionFrame, CopiesWithUnusablePagesReturnTheFaultsCode)
 {
-    const UnusablePage pages[] = {
+    // The code of copying from the page, and of copying into it.
+    const struct { const char* what; Page kind; long readStatus, writeStatus; } pages[] = {
         {"no access", Page::kNoAccess, kAccessViolation, kAccessViolation},
         {"guard page", Page::kGuard, kGuardPage, kGuardPage},
         {"freed", Page::kFreed, kAccessViolation, kAccessViolation},
         {"reserved, not committed", Page::kReservedOnly, kAccessViolation, kAccessViolation},
         {"read only", Page::kReadOnly, kSuccess, kAccessViolation},
     };
-    for (const UnusablePage& p : pages) {
+    for (const auto& p : pages) {
         for (bool intoPage : {false, true}) {
             unsigned char* page = MakePage(p.kind);
             ASSERT_NE(nullptr, page) << p.what;

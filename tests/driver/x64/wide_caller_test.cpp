@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../device_request.h"
 #include "latchwire_device.h"
 #include "program_folder.h"
 
@@ -49,19 +50,6 @@ protected:
         if (manager) CloseServiceHandle(manager);
     }
 };
-
-// One request on a handle of its own; the driver's error code, ERROR_SUCCESS when it succeeded.
-DWORD Request(DWORD code, void* input, DWORD inputSize, void* output, DWORD outputSize)
-{
-    HANDLE device = CreateFileA(LATCHWIRE_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    if (device == INVALID_HANDLE_VALUE) return GetLastError();
-    DWORD returned = 0;
-    BOOL ok = DeviceIoControl(device, code, input, inputSize, output, outputSize, &returned, nullptr);
-    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(device);
-    return error;
-}
 
 // The caller's mapped views (MEM_MAPPED regions), anywhere in its address space.
 size_t MappedViews()
