@@ -75,12 +75,6 @@ protected:
         ASSERT_EQ(1, vn_pci_write(&m, 0, dev, fn, off, b, len));
     }
     void openWindow() { pciWrite(0x1F, 0, 0x84, 0xFF01, 2); }
-    uint32_t readPort(uint32_t port, uint32_t width)
-    {
-        uint32_t v = 0x5A5A5A5A;
-        EXPECT_EQ(1, vn_port_read(&m, kAgentA, port, width, &v));
-        return v;
-    }
     void expectPowerOn()
     {
         VnSnapshot s = snap();
@@ -210,7 +204,8 @@ TEST_F(Notebook, InjectedFaults)
     EXPECT_EQ(0x5A5A5A5Au, v);
     EXPECT_EQ(1, vn_port_write(&m, kAgentA, 0x2FF, 2, 0x7700));  // starts elsewhere
     ASSERT_EQ(1, vn_configure(&m, VN_CFG_FAIL_PORT, VN_NO_PORT));
-    EXPECT_EQ(0x77u, readPort(0x300, 1));
+    EXPECT_EQ(1, vn_port_read(&m, kAgentA, 0x300, 1, &v));
+    EXPECT_EQ(0x77u, v);
     ASSERT_EQ(1, vn_configure(&m, VN_CFG_FAIL_PORT, kBase + 3));  // the data port
     EXPECT_FALSE(a.send(VN_EC_CMD_STICKY, {VN_EC_STICKY_OFF}));
     EXPECT_EQ(1u, snap().stickyMode);
