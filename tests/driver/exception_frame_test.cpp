@@ -12,6 +12,7 @@
 #include <intrin.h>
 
 #include "lw_guard.h"
+#include "unusable_page.h"
 
 namespace {
 
@@ -36,42 +37,17 @@ void* ChainHead()
 #define EXPECT_CHAIN_AS_FOUND(head, what) EXPECT_EQ(head, ChainHead()) << what
 #endif
 
-enum class Page { kNoAccess, kGuard, kFreed, kReservedOnly, kReadOnly };
-
-struct UnusablePage {
-    const char* what;
-    Page kind;
-    long readStatus;   // copying from the page
-    long writeStatus;  // copying into it
-};
-
-// A page of the given kind; the caller frees it unless it was freed already.
-unsigned char* MakePage(Page kind)
-{
-    DWORD allocation = kind == Page::kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
-    auto* page = static_cast<unsigned char*>(VirtualAlloc(nullptr, 4096, allocation, PAGE_READWRITE));
-    if (page == nullptr) return nullptr;
-    DWORD old = 0;
-    switch (kind) {
-    case Page::kNoAccess: VirtualProtect(page, 4096, PAGE_NOACCESS, &old); break;
-    case Page::kGuard: VirtualProtect(page, 4096, PAGE_READWRITE | PAGE_GUARD, &old); break;
-    case Page::kReadOnly: VirtualProtect(page, 4096, PAGE_READONLY, &old); break;
-    case Page::kFreed: VirtualFree(page, 0, MEM_RELEASE); break;
-    case Page::kReservedOnly: break;
-    }
-    return page;
-}
-
 TEST(ExceptionFrame, CopiesWithUnusablePagesReturnTheFaultsCode)
 {
-    const UnusablePage pages[] = {
+    // The code of copying from the page, and of copying into it.
+    const struct { const char* what; Page kind; long readStatus, writeStatus; } pages[] = {
         {"no access", Page::kNoAccess, kAccessViolation, kAccessViolation},
         {"guard page", Page::kGuard, kGuardPage, kGuardPage},
         {"freed", Page::kFreed, kAccessViolation, kAccessViolation},
         {"reserved, not committed", Page::kReservedOnly, kAccessViolation, kAccessViolation},
         {"read only", Page::kReadOnly, kSuccess, kAccessViolation},
     };
-    for (const UnusablePage& p : pages) {
+    for (const auto& p : pages) {
         for (bool intoPage : {false, true}) {
             unsigned char* page = MakePage(p.kind);
             ASSERT_NE(nullptr, page) << p.what;
@@ -88,16 +64,6 @@ TEST(ExceptionFrame, CopiesWithUnusablePagesReturnTheFaultsCode)
     }
 }
 
-TEST(ExceptionFrame, UsableMemoryIsCopied)
-{
-    const char from[] = "latched";
-    char to[sizeof from] = {};
-    void* head = ChainHead();
-    EXPECT_EQ(kSuccess, LwGuardedCopy(to, from, sizeof from));
-    EXPECT_STREQ(from, to);
-    EXPECT_CHAIN_AS_FOUND(head, "");
-}
-
 long RaiseNonContinuable(void* code)
 {
     // As ExRaiseStatus raises: a status with EXCEPTION_NONCONTINUABLE.
@@ -110,12 +76,18 @@ long ReturnTheContext(void* value)
     return *static_cast<long*>(value);
 }
 
-TEST(ExceptionFrame, RaisedStatusesAndRoutineResultsComeBack)
+TEST(ExceptionFrame, RaisedStatusesRoutineResultsAndUsableCopiesComeBack)
 {
     DWORD code = static_cast<DWORD>(kInPageError);
     EXPECT_EQ(kInPageError, LwGuardedCall(RaiseNonContinuable, &code));
     long value = 0x1234;
     EXPECT_EQ(0x1234, LwGuardedCall(ReturnTheContext, &value));
+    const char from[] = "latched";
+    char to[sizeof from] = {};
+    void* head = ChainHead();
+    EXPECT_EQ(kSuccess, LwGuardedCopy(to, from, sizeof from));
+    EXPECT_STREQ(from, to);
+    EXPECT_CHAIN_AS_FOUND(head, "");
 }
 
 struct Nested {
@@ -174,48 +146,33 @@ FaultUnderAForeignFrame:
 // restores them from the routine's saved copies).
 extern "C" int GuardedCallKeepsRegisters(long* status);
 asm(R"(
+    .macro PUSH_NONVOLATILE
+    .irp reg, rbx, rbp, rsi, rdi, r12, r13, r14, r15
+    pushq %\reg
+    .seh_pushreg %\reg
+    .endr
+    .endm
+    .macro POP_NONVOLATILE
+    .irp reg, r15, r14, r13, r12, rdi, rsi, rbp, rbx
+    popq %\reg
+    .endr
+    .endm
+
     .text
     .def ClobberAndFault; .scl 3; .type 32; .endef
     .seh_proc ClobberAndFault
 ClobberAndFault:
-    pushq %rbx
-    .seh_pushreg %rbx
-    pushq %rbp
-    .seh_pushreg %rbp
-    pushq %rsi
-    .seh_pushreg %rsi
-    pushq %rdi
-    .seh_pushreg %rdi
-    pushq %r12
-    .seh_pushreg %r12
-    pushq %r13
-    .seh_pushreg %r13
-    pushq %r14
-    .seh_pushreg %r14
-    pushq %r15
-    .seh_pushreg %r15
+    PUSH_NONVOLATILE
     subq $8, %rsp
     .seh_stackalloc 8
     .seh_endprologue
-    movq $-1, %rbx
-    movq $-1, %rbp
-    movq $-1, %rsi
-    movq $-1, %rdi
-    movq $-1, %r12
-    movq $-1, %r13
-    movq $-1, %r14
-    movq $-1, %r15
+    .irp reg, rbx, rbp, rsi, rdi, r12, r13, r14, r15
+    movq $-1, %\reg
+    .endr
     movl $1, 0
     nop
     addq $8, %rsp
-    popq %r15
-    popq %r14
-    popq %r13
-    popq %r12
-    popq %rdi
-    popq %rsi
-    popq %rbp
-    popq %rbx
+    POP_NONVOLATILE
     ret
     .seh_endproc
 
@@ -223,75 +180,33 @@ ClobberAndFault:
     .def GuardedCallKeepsRegisters; .scl 2; .type 32; .endef
     .seh_proc GuardedCallKeepsRegisters
 GuardedCallKeepsRegisters:
-    pushq %rbx
-    .seh_pushreg %rbx
-    pushq %rbp
-    .seh_pushreg %rbp
-    pushq %rsi
-    .seh_pushreg %rsi
-    pushq %rdi
-    .seh_pushreg %rdi
-    pushq %r12
-    .seh_pushreg %r12
-    pushq %r13
-    .seh_pushreg %r13
-    pushq %r14
-    .seh_pushreg %r14
-    pushq %r15
-    .seh_pushreg %r15
+    PUSH_NONVOLATILE
     subq $40, %rsp
     .seh_stackalloc 40
     .seh_endprologue
     movq %rcx, 32(%rsp)
-    movabsq $0x1111111111111111, %rbx
-    movabsq $0x2222222222222222, %rbp
-    movabsq $0x3333333333333333, %rsi
-    movabsq $0x4444444444444444, %rdi
-    movabsq $0x5555555555555555, %r12
-    movabsq $0x6666666666666666, %r13
-    movabsq $0x7777777777777777, %r14
-    movabsq $0x8888888888888888, %r15
+    .set mark, 0x1111111111111111
+    .irp reg, rbx, rbp, rsi, rdi, r12, r13, r14, r15
+    movabsq $mark, %\reg
+    .set mark, mark + 0x1111111111111111
+    .endr
     leaq ClobberAndFault(%rip), %rcx
     xorl %edx, %edx
     call LwGuardedCall
     movq 32(%rsp), %rcx
     movl %eax, (%rcx)
     xorl %eax, %eax
-    movabsq $0x1111111111111111, %rdx
-    cmpq %rdx, %rbx
+    .set mark, 0x1111111111111111
+    .irp reg, rbx, rbp, rsi, rdi, r12, r13, r14, r15
+    movabsq $mark, %rdx
+    cmpq %rdx, %\reg
     jne 1f
-    movabsq $0x2222222222222222, %rdx
-    cmpq %rdx, %rbp
-    jne 1f
-    movabsq $0x3333333333333333, %rdx
-    cmpq %rdx, %rsi
-    jne 1f
-    movabsq $0x4444444444444444, %rdx
-    cmpq %rdx, %rdi
-    jne 1f
-    movabsq $0x5555555555555555, %rdx
-    cmpq %rdx, %r12
-    jne 1f
-    movabsq $0x6666666666666666, %rdx
-    cmpq %rdx, %r13
-    jne 1f
-    movabsq $0x7777777777777777, %rdx
-    cmpq %rdx, %r14
-    jne 1f
-    movabsq $0x8888888888888888, %rdx
-    cmpq %rdx, %r15
-    jne 1f
+    .set mark, mark + 0x1111111111111111
+    .endr
     movl $1, %eax
 1:
     addq $40, %rsp
-    popq %r15
-    popq %r14
-    popq %r13
-    popq %r12
-    popq %rdi
-    popq %rsi
-    popq %rbp
-    popq %rbx
+    POP_NONVOLATILE
     ret
     .seh_endproc
 )");

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "device_request.h"
 #include "latchwire.h"
 #include "latchwire_device.h"
 #include "native_driver_service.h"
@@ -19,20 +20,6 @@ namespace {
 
 const char kService[] = "LatchwireHw";
 const DWORD kNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, from STATUS_NO_SUCH_DEVICE
-
-// ERROR_SUCCESS when the request succeeds, else the error DeviceIoControl reports.
-DWORD Request(DWORD code, void* input, DWORD inputSize, void* output = nullptr, DWORD outputSize = 0)
-{
-    HANDLE device = CreateFileA(LATCHWIRE_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    if (device == INVALID_HANDLE_VALUE) return GetLastError();
-    DWORD returned = 0;
-    DWORD error = DeviceIoControl(device, code, input, inputSize, output, outputSize, &returned, nullptr)
-                      ? ERROR_SUCCESS
-                      : GetLastError();
-    CloseHandle(device);
-    return error;
-}
 
 uint32_t AddressOf(const void* p)
 {
