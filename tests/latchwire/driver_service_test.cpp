@@ -298,8 +298,12 @@ TEST_F(DriverService, CheckDriverFromEachStartingStateAndEachFailingCall)
          created + Use("start!"), "demand stopped vnotebook.sys"},
         {"start reports already running", State::Absent, {"start", 1, ERROR_SERVICE_ALREADY_RUNNING, true}, 1, reload,
          created + Use("start!") + Use("config"), "system running vnotebook.sys"},
+        {"service not found to start", State::Absent, {"open", 8, ERROR_SERVICE_DOES_NOT_EXIST, false}, 0, startFail,
+         created + kNotFound, "demand stopped vnotebook.sys"},
         {"switch to system start refused", State::Absent, {"config", 1, ERROR_ACCESS_DENIED, false}, 0, {},
          created + Use("start") + Use("config!"), "demand running vnotebook.sys"},
+        {"service not found to switch", State::Absent, {"open", 9, ERROR_SERVICE_DOES_NOT_EXIST, false}, 0, {},
+         created + Use("start") + kNotFound, "demand running vnotebook.sys"},
         // Not seen as installed, the stopped service is removed once (two stops, one deletion) and made anew.
         {"installed, not seen", State::Stopped, {"open", 1, ERROR_ACCESS_DENIED, false}, 1, reload,
          kNotFound + Use("stop!") + Use("stop!") + Use("delete") + kCreate + Use("start") + Use("config"),
