@@ -73,10 +73,6 @@ protected:
         ASSERT_TRUE(VirtualNotebook::IsRunning() || VirtualNotebook::Start());
         ASSERT_TRUE(VirtualNotebook::Reset());
     }
-    void TearDown() override
-    {
-        if (!VirtualNotebook::IsRunning()) VirtualNotebook::Start();
-    }
     // Calls e with the variable filled with 0xCC; true if the variable kept it.
     static bool FailsLeavingTheVariable(const DeviceExport& e)
     {

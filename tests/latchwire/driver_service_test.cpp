@@ -175,16 +175,12 @@ std::string ServiceNow()
     SERVICE_STATUS status{};
     if (service && QueryServiceConfigA(service, q, sizeof buffer, &needed) && QueryServiceStatus(service, &status)) {
         static const char* const kStarts[] = {"boot", "system", "auto", "demand", "disabled"};
-        std::string path = q->lpBinaryPathName, display = q->lpDisplayName;
+        std::string path = q->lpBinaryPathName;
         text = std::string(q->dwStartType < 5 ? kStarts[q->dwStartType] : "?") +
                (status.dwCurrentState == SERVICE_RUNNING   ? " running "
                 : status.dwCurrentState == SERVICE_STOPPED ? " stopped "
                                                            : " pending ") +
                path.substr(path.find_last_of("\\/") + 1);
-        if (q->dwServiceType != SERVICE_KERNEL_DRIVER || q->dwErrorControl != SERVICE_ERROR_NORMAL ||
-            display != kService) {
-            text += " [settings]";
-        }
     }
     if (service) CloseServiceHandle(service);
     CloseServiceHandle(manager);
@@ -203,7 +199,7 @@ void RemoveAny()
 }
 
 // Starting states, made through the manager itself.
-enum class State { Absent, Stopped, Running, Other, MarkedForDeletion };
+enum class State { Absent, Stopped, Running, MarkedForDeletion };
 
 SC_HANDLE g_markedHandle = nullptr;  // kept open while the service is marked for deletion
 
@@ -213,11 +209,8 @@ void Prepare(State state)
     ASSERT_EQ("absent", ServiceNow());
     if (state == State::Absent) return;
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    const bool other = state == State::Other;
     SC_HANDLE service = CreateServiceA(manager, kService, kService, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                       other ? SERVICE_AUTO_START : SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                       other ? "C:\\windows\\system32\\drivers\\elsewhere.sys"
-                                             : vnotebook::DriverFilePath().c_str(),
+                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, vnotebook::DriverFilePath().c_str(),
                                        nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, service) << GetLastError();
     if (state == State::Running) ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
@@ -252,114 +245,89 @@ const Messages kCreate = {"mgr", "create", "close mgr", "close svc"};
 Messages Use(const char* call) { return kFound + Messages{call, "close svc"}; }
 const Messages kFreshInstall = kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start") + Use("config");
 
-constexpr DWORD kAlreadyRunning = ERROR_SERVICE_ALREADY_RUNNING;
+// One starting state, one forced fault, and what the call must return, trace, call and leave.
+struct Row {
+    const char* what;
+    State state;
+    Fault fault;
+    int result;
+    Messages trace, log;
+    std::string after;
+    bool missingFile = false;
+};
 
 class DriverService : public ::testing::Test {
 protected:
     void TearDown() override { Finish(); }
-    // Runs call on the service prepared in state, with the fault forced.
-    void Expect(State state, const Fault& fault, const std::string& path, const std::function<int()>& call,
-                int result, const Messages& traced, const Messages& log, const std::string& after)
+    void ExpectRows(const std::vector<Row>& rows, const std::function<int(const char* path)>& call)
     {
-        Prepare(state);
-        trace.Clear();
-        {
-            ServiceCalls calls(fault, path);
-            EXPECT_EQ(result, call());
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            const std::string path = row.missingFile ? "Z:\\nowhere\\vnotebook.sys" : vnotebook::DriverFilePath();
+            Prepare(row.state);
+            trace.Clear();
+            {
+                ServiceCalls calls(row.fault, path);
+                EXPECT_EQ(row.result, call(path.c_str()));
+            }
+            EXPECT_EQ(row.trace, trace.Messages());
+            EXPECT_EQ(row.log, g.log);
+            EXPECT_EQ(row.after, ServiceNow());
+            Finish();
         }
-        EXPECT_EQ(traced, trace.Messages());
-        EXPECT_EQ(log, g.log);
-        EXPECT_EQ(after, ServiceNow());
-        Finish();
     }
-    const std::string path_ = vnotebook::DriverFilePath();
     TraceCapture trace;
 };
 
 TEST_F(DriverService, CheckDriverFromEachStartingStateAndEachFailingCall)
 {
-    const std::string missing = "Z:\\nowhere\\vnotebook.sys";
     const Messages reload = {"Reload Driver Service Success\n\r"}, initFail = {"InitDriverServ fail !\n\r"},
                    startFail = {"StartDriver fail !\n\r"};
-    struct Row {
-        const char* what;
-        State state;
-        Fault fault;
-        bool missingFile;
-        int result;
-        Messages trace, log;
-        std::string after;
-    } const rows[] = {
-        {"fresh install", State::Absent, {}, false, 1, reload, kFreshInstall, "system running vnotebook.sys"},
-        {"missing file", State::Absent, {}, true, 0, {"Driver is not exist\n\r"}, {}, "absent"},
-        {"missing file, service running", State::Running, {}, true, 0, {"Driver is not exist\n\r"}, {},
-         "demand running vnotebook.sys"},
-        {"installed, stopped: accepted as it is", State::Stopped, {}, false, 1, {}, kFound + Messages{"close svc"},
+    const Messages created = kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate;
+    ExpectRows({
+        {"fresh install", State::Absent, {}, 1, reload, kFreshInstall, "system running vnotebook.sys"},
+        {"missing file, service running", State::Running, {}, 0, {"Driver is not exist\n\r"}, {},
+         "demand running vnotebook.sys", true},
+        {"installed, stopped: accepted as it is", State::Stopped, {}, 1, {}, kFound + Messages{"close svc"},
          "demand stopped vnotebook.sys"},
-        {"installed with another start and path", State::Other, {}, false, 1, {}, kFound + Messages{"close svc"},
-         "auto stopped elsewhere.sys"},
-        {"no manager access", State::Absent, {"mgr", 0, ERROR_ACCESS_DENIED, false}, false, 0, initFail,
+        {"no manager access", State::Absent, {"mgr", 0, ERROR_ACCESS_DENIED, false}, 0, initFail,
          Times(8, kNoManager), "absent"},
-        {"creation refused", State::Absent, {"create", 1, ERROR_ACCESS_DENIED, false}, false, 0, initFail,
+        {"creation refused", State::Absent, {"create", 1, ERROR_ACCESS_DENIED, false}, 0, initFail,
          kNotFound + kRemoveAbsent + kRemoveAbsent + Messages{"mgr", "create!", "close mgr"}, "absent"},
-        {"start refused", State::Absent, {"start", 1, ERROR_ACCESS_DENIED, false}, false, 0, startFail,
-         kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start!"),
-         "demand stopped vnotebook.sys"},
-        {"start reports already running", State::Absent, {"start", 1, kAlreadyRunning, true}, false, 1, reload,
-         kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start!") + Use("config"),
-         "system running vnotebook.sys"},
-        {"service not found to start", State::Absent, {"open", 8, ERROR_SERVICE_DOES_NOT_EXIST, false}, false, 0,
-         startFail, kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + kNotFound, "demand stopped vnotebook.sys"},
-        {"switch to system start refused", State::Absent, {"config", 1, ERROR_ACCESS_DENIED, false}, false, 0, {},
-         kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start") + Use("config!"),
-         "demand running vnotebook.sys"},
-        {"service not found to switch", State::Absent, {"open", 9, ERROR_SERVICE_DOES_NOT_EXIST, false}, false, 0,
-         {}, kNotFound + kRemoveAbsent + kRemoveAbsent + kCreate + Use("start") + kNotFound,
-         "demand running vnotebook.sys"},
+        {"start refused", State::Absent, {"start", 1, ERROR_ACCESS_DENIED, false}, 0, startFail,
+         created + Use("start!"), "demand stopped vnotebook.sys"},
+        {"start reports already running", State::Absent, {"start", 1, ERROR_SERVICE_ALREADY_RUNNING, true}, 1, reload,
+         created + Use("start!") + Use("config"), "system running vnotebook.sys"},
+        {"service not found to start", State::Absent, {"open", 8, ERROR_SERVICE_DOES_NOT_EXIST, false}, 0, startFail,
+         created + kNotFound, "demand stopped vnotebook.sys"},
+        {"switch to system start refused", State::Absent, {"config", 1, ERROR_ACCESS_DENIED, false}, 0, {},
+         created + Use("start") + Use("config!"), "demand running vnotebook.sys"},
+        {"service not found to switch", State::Absent, {"open", 9, ERROR_SERVICE_DOES_NOT_EXIST, false}, 0, {},
+         created + Use("start") + kNotFound, "demand running vnotebook.sys"},
         // Not seen as installed, the stopped service is removed once (two stops, one deletion) and made anew.
-        {"installed, not seen", State::Stopped, {"open", 1, ERROR_ACCESS_DENIED, false}, false, 1, reload,
+        {"installed, not seen", State::Stopped, {"open", 1, ERROR_ACCESS_DENIED, false}, 1, reload,
          kNotFound + Use("stop!") + Use("stop!") + Use("delete") + kCreate + Use("start") + Use("config"),
          "system running vnotebook.sys"},
-        {"marked for deletion", State::MarkedForDeletion, {}, false, 1, {}, kFound + Messages{"close svc"},
+        {"marked for deletion", State::MarkedForDeletion, {}, 1, {}, kFound + Messages{"close svc"},
          "demand stopped vnotebook.sys"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::string& path = row.missingFile ? missing : path_;
-        Expect(row.state, row.fault, path, [&] { return Check_Driver(kService, path.c_str()); }, row.result, row.trace,
-               row.log, row.after);
-    }
+    }, [](const char* path) { return Check_Driver(kService, path); });
 }
 
 TEST_F(DriverService, UnloadDriverFromEachStartingStateAndEachFailingCall)
 {
     const Messages fail = {"UnloadDriver fail !\n\r"};
-    struct Row {
-        const char* what;
-        State state;
-        Fault fault;
-        int result;
-        Messages trace, log;
-        std::string after;
-    } const rows[] = {
+    ExpectRows({
         {"running", State::Running, {}, 1, {}, Use("stop") + Use("delete"), "absent"},
         {"stopped: a failed stop is tried once more", State::Stopped, {}, 1, {},
          Use("stop!") + Use("stop!") + Use("delete"), "absent"},
         {"absent", State::Absent, {}, 0, fail, kRemoveAbsent, "absent"},
-        {"first stop refused", State::Running, {"stop", 1, ERROR_ACCESS_DENIED, false}, 1, {},
-         Use("stop!") + Use("stop") + Use("delete"), "absent"},
         {"deletion refused", State::Running, {"delete", 1, ERROR_ACCESS_DENIED, false}, 0, fail,
          Use("stop") + Use("delete!"), "demand stopped vnotebook.sys"},
         {"no manager access", State::Stopped, {"mgr", 0, ERROR_ACCESS_DENIED, false}, 0, fail, Times(3, kNoManager),
          "demand stopped vnotebook.sys"},
         {"marked for deletion", State::MarkedForDeletion, {}, 0, fail,
          Use("stop!") + Use("stop!") + Use("delete!"), "demand stopped vnotebook.sys"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        Expect(row.state, row.fault, path_, [] { return UnloadDriver(kService); }, row.result, row.trace, row.log,
-               row.after);
-    }
+    }, [](const char*) { return UnloadDriver(kService); });
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "latchwire.h"
 
 using debugoutput::TraceCapture;
+using latchwiretest::EcBytes;
 using latchwiretest::LibraryCalls;
 using testsupport::VirtualNotebook;
 using Messages = std::vector<std::string>;
@@ -61,25 +62,19 @@ Messages StickyExchangeRequests(uint32_t chipset, unsigned data)
     return r;
 }
 
-// The last n bytes the EC accepted, oldest first, as "C59"/"D60" words.
-Messages LastEcBytes(uint32_t n)
-{
-    VnSnapshot s = VirtualNotebook::State();
-    uint32_t kept = s.ecLogCount < VN_EC_LOG_SIZE ? s.ecLogCount : VN_EC_LOG_SIZE;
-    Messages bytes;
-    for (uint32_t i = kept >= n ? kept - n : 0; i < kept; ++i) {
-        bytes.push_back(Hex(s.ecLog[i].isCommand ? "C%02X" : "D%02X", s.ecLog[i].value));
-    }
-    return bytes;
-}
-
 class EcExchange : public ::testing::TestWithParam<uint32_t> {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(VirtualNotebook::IsRunning() || VirtualNotebook::Start());
+        Restart();
+    }
+    // A fresh notebook with this chipset; then the setting key, where given.
+    void Restart(uint32_t key = 0, uint32_t value = 0)
+    {
         ASSERT_TRUE(VirtualNotebook::Reset());
         ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        if (key != 0) ASSERT_TRUE(VirtualNotebook::Configure(key, value));
         before_ = VirtualNotebook::State();
         trace.Clear();
     }
@@ -100,9 +95,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(BothChipsets, EcExchange, ::testing::Values(VN_CHIPSET_FIRST, VN_CHIPSET_SECOND),
-                         [](const ::testing::TestParamInfo<uint32_t>& info) {
-                             return std::string(info.param == VN_CHIPSET_FIRST ? "First" : "Second");
-                         });
+                         latchwiretest::ChipsetName);
 
 TEST_P(EcExchange, EachCommandIsOneExchangeOfTheseRequestsInThisOrder)
 {
@@ -116,12 +109,13 @@ TEST_P(EcExchange, EachCommandIsOneExchangeOfTheseRequestsInThisOrder)
         LibraryCalls calls;
         trace.Clear();
         EXPECT_EQ(1, c.call()) << c.name;
-        EXPECT_EQ(StickyExchangeRequests(GetParam(), c.data), calls.Get().RequestTexts()) << c.name;
-        EXPECT_TRUE(calls.Get().sleeps.empty());
+        const latchwiretest::Recorded seen = calls.Get();
+        EXPECT_EQ(StickyExchangeRequests(GetParam(), c.data), seen.RequestTexts()) << c.name;
+        EXPECT_TRUE(seen.sleeps.empty());
         EXPECT_EQ((Messages{std::string("Call function -->") + c.name + "\n\r",
                             std::string(c.name) + " process completed\n\n\r"}),
                   trace.Messages());
-        EXPECT_EQ((Messages{"C59", Hex("D%02X", c.data)}), LastEcBytes(2)) << c.name;
+        EXPECT_EQ((Messages{"C59", Hex("D%02X", c.data)}), EcBytes(2)) << c.name;
         ExpectLeftAsFound(c.name);
     }
 }
@@ -132,19 +126,10 @@ TEST_P(EcExchange, ReceiveStoresOnlyTheBytesReceived)
     UCHAR received[3] = {0xEE, 0xEE, 0xEE};
     EXPECT_EQ(1, EC_IndexMode_WriteCOMM(0x40, -3, data));
     EXPECT_EQ(1, EC_IndexMode_ReceiveCOMM(0x41, 0, data, -5, received));
-    EXPECT_EQ((Messages{"C40", "C41"}), LastEcBytes(2)) << "counts of 0 or less send no data bytes";
+    EXPECT_EQ((Messages{"C40", "C41"}), EcBytes(2)) << "counts of 0 or less send no data bytes";
     ASSERT_EQ(1, FnKeyDown());
     EXPECT_EQ(1, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, received));
     EXPECT_EQ((std::vector<UCHAR>{0, 1, 0xEE}), std::vector<UCHAR>(received, received + 3));
-    // The command and the first byte's acknowledgement are answered, the second's is not.
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_BUDGET, 2));
-    received[0] = received[1] = 0xEE;
-    trace.Clear();
-    EXPECT_EQ(0, EC_IndexMode_ReceiveCOMM(VN_EC_CMD_QUERY_STATE, 0, nullptr, 2, received));
-    EXPECT_EQ((Messages{"Chk_IndexMode_Flag:2 (1) Timeout\n\r", "Get EC Data :Index( 2 ) Data:1( \x01 )\n\r"}),
-              trace.Messages());
-    EXPECT_EQ((std::vector<UCHAR>{0, 0xEE}), std::vector<UCHAR>(received, received + 2));
-    ExpectLeftAsFound("failed receive");
 }
 
 TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
@@ -185,19 +170,14 @@ TEST_P(EcExchange, FailuresAreTracedPausedAsCountedAndCleanedUp)
           "Enable_StickyKey Fail\n\r"}, {50, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 50}},
     };
     for (const Row& row : rows) {
-        ASSERT_TRUE(VirtualNotebook::Reset());
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
-        ASSERT_TRUE(VirtualNotebook::Configure(row.key, row.value));
-        before_ = VirtualNotebook::State();
+        Restart(row.key, row.value);
         LibraryCalls calls;
-        trace.Clear();
         EXPECT_EQ(0, row.call()) << row.what;
         EXPECT_EQ(row.trace, trace.Messages()) << row.what;
         EXPECT_EQ(row.sleeps, calls.Get().sleeps) << row.what;
         ExpectLeftAsFound(row.what);
     }
-    ASSERT_TRUE(VirtualNotebook::Reset());
-    ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_EC_ANSWER_POLLS, 1279));
+    Restart(VN_CFG_EC_ANSWER_POLLS, 1279);
     EXPECT_EQ(1, FnKeyDown()) << "answered at the 1280th poll";
 }
 
@@ -285,8 +265,7 @@ TEST_P(EcExchange, EachFailingStepIsTracedAndWhatFollowsIsStillAttempted)
     const Messages normal = StickyExchangeRequests(GetParam(), 0x62);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        ASSERT_TRUE(VirtualNotebook::Reset());
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        Restart();
         ASSERT_EQ(1, Enable_StickyKey());
         before_ = VirtualNotebook::State();
         received[0] = received[1] = 0xEE;
@@ -329,9 +308,7 @@ TEST_P(EcExchange, OtherBridgeAtTheCloseGetsNothingWrittenBack)
     const uint32_t other = First() ? VN_CHIPSET_SECOND : VN_CHIPSET_FIRST;
     for (uint32_t now : {uint32_t(VN_CHIPSET_NONE), other}) {
         SCOPED_TRACE(now);
-        ASSERT_TRUE(VirtualNotebook::Reset());
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
-        trace.Clear();
+        Restart();
         LibraryCalls calls;
         calls.BeforeRequest(static_cast<int>(closingDetect) + 1,
                             [now] { ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, now)); });
@@ -399,15 +376,13 @@ TEST_P(EcExchange, DecodeRegisterWhoseSaveReadFailsIsNeverWritten)
     };
     const std::vector<Row> rows = First() ? std::vector<Row>{{2, "@64x2"}, {3, "@48x1"}} : std::vector<Row>{{3, "@84x2"}};
     for (const Row& row : rows) {
-        ASSERT_TRUE(VirtualNotebook::Reset());
-        ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_CHIPSET, GetParam()));
+        Restart();
         USHORT found = 0x0C01;
         ASSERT_EQ(1, PCI_DeviceWriteCOMM(1, 0, First() ? 0x14 : 0x1F, First() ? 3 : 0, First() ? 0x64 : 0x84,
                                          reinterpret_cast<UCHAR*>(&found), 2));
         before_ = VirtualNotebook::State();
         LibraryCalls calls;
         calls.FailRequest(IOCTL_PCI_CONFIG_READ, row.nthRead);
-        trace.Clear();
         EXPECT_EQ(0, FnKeyDown()) << "the window cannot open without the register: no success is reported";
         EXPECT_EQ("PCI_DeviceReceiveCOMM-->DeviceIoControl Fail!\n\r", trace.Messages().at(1));
         for (const std::string& request : calls.Get().RequestTexts()) {

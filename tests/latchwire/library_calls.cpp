@@ -7,8 +7,6 @@
 #include <map>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "driver_environment.h"
 #include "import_hook.h"
 #include "latchwire_device.h"
@@ -19,26 +17,22 @@ namespace {
 // Every program that records the library's calls runs against the virtual notebook, installed once.
 const bool kDriverInstalled = (testsupport::InstallVirtualNotebookForTests(), true);
 
-struct State {
-    std::mutex lock;
+// What one LibraryCalls records and is told to do; made anew for each.
+struct Plan {
     Recorded recorded;
-    DWORD failCode = 0;
-    int failNth = 0, seen = 0;
-    bool failCloses = false;
-    struct Replacement {
-        DWORD code;
-        int nth;
-        DWORD value;
-    };
-    std::vector<Replacement> replacements;
+    std::map<std::pair<DWORD, int>, std::pair<bool, DWORD>> changes;  // (code, nth): (fails, value read)
     std::map<DWORD, int> requestsOfCode;
+    bool failCloses = false;
     int beforeNth = 0;
     std::function<void()> before;
-    int holdAfterMutexNth = 0, mutexReleasesSeen = 0;
+    int holdAfterMutexNth = 0;
     HANDLE mutexHoldRelease = nullptr;
     std::set<HANDLE> semaphores;
-    std::atomic<int> lockWaitsBegun{0};
-} g;
+};
+
+std::mutex g_lock;
+Plan g;
+std::atomic<int> g_lockWaitsBegun{0};
 
 DWORD Width(DWORD code)
 {
@@ -52,17 +46,22 @@ bool IsPortWrite(DWORD code)
     return code == IOCTL_WRITE_PORT_UCHAR || code == IOCTL_WRITE_PORT_USHORT || code == IOCTL_WRITE_PORT_ULONG;
 }
 
+void* At(DWORD address)
+{
+    return reinterpret_cast<void*>(static_cast<ULONG_PTR>(address));
+}
+
 DWORD ValueAt(DWORD address, DWORD bytes)
 {
     DWORD value = 0;
-    std::memcpy(&value, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(address)), bytes < 4 ? bytes : 4);
+    std::memcpy(&value, At(address), bytes < 4 ? bytes : 4);
     return value;
 }
 
 HANDLE WINAPI OnCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                            DWORD flags, HANDLE templ)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     g.recorded.opens.push_back({path, access, share, disposition, flags, sa != nullptr || templ != nullptr});
     return CreateFileA(path, access, share, sa, disposition, flags, templ);
 }
@@ -72,49 +71,46 @@ BOOL WINAPI OnDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize
 {
     DeviceRequest r{code, std::vector<DWORD>(inSize / 4), 0, outSize, out != nullptr, overlapped != nullptr};
     if (inSize) std::memcpy(r.words.data(), in, r.words.size() * 4);
+    const bool pci = r.words.size() == 7;
     if (IsPortWrite(code) && r.words.size() == 2) r.pointee = ValueAt(r.words[1], Width(code));
-    if (code == IOCTL_PCI_CONFIG_WRITE && r.words.size() == 7) r.pointee = ValueAt(r.words[5], r.words[6]);
+    if (code == IOCTL_PCI_CONFIG_WRITE && pci) r.pointee = ValueAt(r.words[5], r.words[6]);
     std::function<void()> before;
-    DWORD replacement = 0;
-    bool replace = false;
+    std::pair<bool, DWORD> change(false, 0);
+    bool changed = false;
     {
-        std::lock_guard<std::mutex> hold(g.lock);
+        std::lock_guard<std::mutex> hold(g_lock);
         g.recorded.requests.push_back(r);
-        const int n = ++g.requestsOfCode[code];
-        for (const State::Replacement& k : g.replacements) {
-            if (k.code == code && k.nth == n) replace = true, replacement = k.value;
-        }
-        if (code == g.failCode && ++g.seen == g.failNth) return FALSE;
+        const auto found = g.changes.find({code, ++g.requestsOfCode[code]});
+        if (found != g.changes.end()) changed = true, change = found->second;
+        if (changed && change.first) return FALSE;
         if (static_cast<int>(g.recorded.requests.size()) == g.beforeNth) before = g.before;
     }
     if (before) before();
     BOOL done = DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
-    if (done && replace && r.words.size() >= 2) {
-        const bool pci = r.words.size() == 7;
-        void* data = reinterpret_cast<void*>(static_cast<ULONG_PTR>(pci ? r.words[5] : r.words[1]));
-        std::memcpy(data, &replacement, pci ? r.words[6] : Width(code));
+    if (done && changed && r.words.size() >= 2) {
+        std::memcpy(At(pci ? r.words[5] : r.words[1]), &change.second, pci ? r.words[6] : Width(code));
     }
     return done;
 }
 
 void WINAPI OnSleep(DWORD milliseconds)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     g.recorded.sleeps.push_back(milliseconds);
 }
 
 bool IsSemaphore(HANDLE handle)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     return g.semaphores.count(handle) != 0;
 }
 
 DWORD WINAPI OnWait(HANDLE handle, DWORD milliseconds)
 {
     const bool semaphore = IsSemaphore(handle);
-    if (!semaphore) ++g.lockWaitsBegun;
+    if (!semaphore) ++g_lockWaitsBegun;
     DWORD result = WaitForSingleObject(handle, milliseconds);
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     if (!semaphore) g.recorded.lockWaits.push_back({milliseconds, result});
     else if (milliseconds != 0) g.recorded.waits.push_back({milliseconds, result});
     return result;
@@ -122,24 +118,19 @@ DWORD WINAPI OnWait(HANDLE handle, DWORD milliseconds)
 
 HANDLE WINAPI OnCreateSemaphore(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG maximum, LPCSTR name)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
-    g.recorded.semaphores.push_back(std::string(name ? name : "(none)") + " " + std::to_string(initial) + "/" +
-                                    std::to_string(maximum) + (sa ? " +security" : ""));
+    std::lock_guard<std::mutex> hold(g_lock);
     HANDLE semaphore = CreateSemaphoreA(sa, initial, maximum, name);
     g.semaphores.insert(semaphore);
     return semaphore;
 }
 
-// The handle leaves the set before it is closed: once closed, another
-// thread's semaphore may get the same value.
 BOOL WINAPI OnReleaseMutex(HANDLE mutex)
 {
     BOOL released = ReleaseMutex(mutex);
     HANDLE wait = nullptr;
     {
-        std::lock_guard<std::mutex> hold(g.lock);
-        ++g.recorded.mutexReleases;
-        if (++g.mutexReleasesSeen == g.holdAfterMutexNth) wait = g.mutexHoldRelease;
+        std::lock_guard<std::mutex> hold(g_lock);
+        if (++g.recorded.mutexReleases == g.holdAfterMutexNth) wait = g.mutexHoldRelease;
     }
     if (wait != nullptr && WaitForSingleObject(wait, 20000) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "the exchange held after giving its lock back was not released in 20 s";
@@ -147,9 +138,11 @@ BOOL WINAPI OnReleaseMutex(HANDLE mutex)
     return released;
 }
 
+// The handle leaves the set before it is closed: once closed, another
+// thread's semaphore may get the same value.
 BOOL WINAPI OnClose(HANDLE handle)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     g.semaphores.erase(handle);
     BOOL closed = CloseHandle(handle);
     ++g.recorded.closes;
@@ -194,13 +187,9 @@ struct LibraryCalls::Hooks {
 LibraryCalls::LibraryCalls()
 {
     {
-        std::lock_guard<std::mutex> hold(g.lock);
-        g.recorded = Recorded();
-        g.failCode = 0, g.failNth = 0, g.seen = 0, g.failCloses = false;
-        g.beforeNth = 0, g.before = nullptr;
-        g.replacements.clear(), g.requestsOfCode.clear();
-        g.lockWaitsBegun = 0;
-        g.holdAfterMutexNth = 0, g.mutexReleasesSeen = 0, g.mutexHoldRelease = nullptr;
+        std::lock_guard<std::mutex> hold(g_lock);
+        g = Plan();
+        g_lockWaitsBegun = 0;
     }
     hooks_.reset(new Hooks);
 }
@@ -209,43 +198,55 @@ LibraryCalls::~LibraryCalls() = default;
 
 Recorded LibraryCalls::Get() const
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     return g.recorded;
 }
 
-void LibraryCalls::FailRequest(DWORD code, int nth)
+void LibraryCalls::Change(DWORD code, int nth, bool fails, DWORD value)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
-    g.failCode = code, g.failNth = nth, g.seen = 0;
-}
-
-void LibraryCalls::ReplaceRead(DWORD code, int nth, DWORD value)
-{
-    std::lock_guard<std::mutex> hold(g.lock);
-    g.replacements.push_back({code, nth, value});
+    std::lock_guard<std::mutex> hold(g_lock);
+    g.changes[{code, nth}] = {fails, value};
 }
 
 void LibraryCalls::BeforeRequest(int nth, std::function<void()> action)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     g.beforeNth = nth, g.before = std::move(action);
 }
 
 void LibraryCalls::FailCloses()
 {
-    std::lock_guard<std::mutex> hold(g.lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     g.failCloses = true;
 }
 
 void LibraryCalls::HoldAfterMutexRelease(int nth, HANDLE release)
 {
-    std::lock_guard<std::mutex> hold(g.lock);
-    g.holdAfterMutexNth = nth, g.mutexReleasesSeen = 0, g.mutexHoldRelease = release;
+    std::lock_guard<std::mutex> hold(g_lock);
+    g.holdAfterMutexNth = g.recorded.mutexReleases + nth, g.mutexHoldRelease = release;
 }
 
 int LibraryCalls::LockWaitsBegun() const
 {
-    return g.lockWaitsBegun;
+    return g_lockWaitsBegun;
+}
+
+std::vector<std::string> EcBytes(uint32_t n)
+{
+    const VnSnapshot s = testsupport::VirtualNotebook::State();
+    const uint32_t kept = s.ecLogCount < VN_EC_LOG_SIZE ? s.ecLogCount : VN_EC_LOG_SIZE;
+    std::vector<std::string> bytes;
+    for (uint32_t i = kept >= n ? kept - n : 0; i < kept; ++i) {
+        char word[8];
+        std::snprintf(word, sizeof word, s.ecLog[i].isCommand ? "C%02X" : "D%02X", s.ecLog[i].value);
+        bytes.push_back(word);
+    }
+    return bytes;
+}
+
+std::string ChipsetName(const ::testing::TestParamInfo<uint32_t>& info)
+{
+    return info.param == VN_CHIPSET_FIRST ? "First" : "Second";
 }
 
 }  // namespace latchwiretest

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace latchwiretest {
 
 struct DeviceOpen {
@@ -35,7 +37,6 @@ struct Recorded {
     std::vector<DWORD> sleeps;
     std::vector<std::pair<DWORD, DWORD>> waits;      // (time limit, result) of semaphore waits with a limit
     std::vector<std::pair<DWORD, DWORD>> lockWaits;  // (time limit, result) of every other wait
-    std::vector<std::string> semaphores;         // "name initial/maximum"
     int closes = 0;
     int mutexReleases = 0;
     std::vector<std::string> RequestTexts() const;
@@ -47,10 +48,10 @@ public:
     ~LibraryCalls();
     Recorded Get() const;
     // The nth request (from 1) of this code fails without reaching the driver.
-    void FailRequest(DWORD code, int nth);
+    void FailRequest(DWORD code, int nth) { Change(code, nth, true, 0); }
     // The nth request (from 1) of this code, a port or configuration read,
     // hands the library value (its low bytes) instead of what the driver read.
-    void ReplaceRead(DWORD code, int nth, DWORD value);
+    void ReplaceRead(DWORD code, int nth, DWORD value) { Change(code, nth, false, value); }
     // From now on CloseHandle reports failure (the handle is closed all the same).
     void FailCloses();
     // Runs action just before the nth device request (from 1) goes to the driver.
@@ -62,8 +63,15 @@ public:
     int LockWaitsBegun() const;
 
 private:
+    void Change(DWORD code, int nth, bool fails, DWORD value);
     struct Hooks;
     std::unique_ptr<Hooks> hooks_;
 };
+
+// The last n bytes the EC accepted (all that it keeps by default), oldest first, as "C59"/"D60" words.
+std::vector<std::string> EcBytes(uint32_t n = ~0u);
+
+// Names the instances of a test run on each chipset.
+std::string ChipsetName(const ::testing::TestParamInfo<uint32_t>& info);
 
 }  // namespace latchwiretest

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,18 +20,6 @@ using testsupport::VirtualNotebook;
 using Bytes = std::vector<std::string>;
 
 namespace {
-
-// Every EC byte accepted since the log was cleared, oldest first, as "C59"/"D60" words.
-Bytes EcBytes(const VnSnapshot& s)
-{
-    Bytes bytes;
-    for (uint32_t i = 0; i < s.ecLogCount && i < VN_EC_LOG_SIZE; ++i) {
-        char word[8];
-        std::snprintf(word, sizeof word, s.ecLog[i].isCommand ? "C%02X" : "D%02X", s.ecLog[i].value);
-        bytes.push_back(word);
-    }
-    return bytes;
-}
 
 // The sticky-key command with "sticky on", sent straight to the driver (not through the library,
 // whose requests are being counted): ERROR_SUCCESS or the error the request failed with.
@@ -65,9 +52,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(BothChipsets, MailboxDuringExchange, ::testing::Values(VN_CHIPSET_FIRST, VN_CHIPSET_SECOND),
-                         [](const ::testing::TestParamInfo<uint32_t>& info) {
-                             return std::string(info.param == VN_CHIPSET_FIRST ? "First" : "Second");
-                         });
+                         latchwiretest::ChipsetName);
 
 TEST_P(MailboxDuringExchange, AtEveryPositionTheExchangeKeepsItsBytesAndTheMailboxIsBusyOrWhole)
 {
@@ -96,7 +81,7 @@ TEST_P(MailboxDuringExchange, AtEveryPositionTheExchangeKeepsItsBytesAndTheMailb
         EXPECT_EQ(1, result) << where << ": the exchange succeeds";
 
         VnSnapshot s = VirtualNotebook::State();
-        Bytes bytes = EcBytes(s);
+        Bytes bytes = latchwiretest::EcBytes();
         EXPECT_EQ(1u, s.fnDown) << where;
         if (mailbox == ERROR_SUCCESS) {
             ++served;
