@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -20,11 +19,6 @@ std::vector<const void*> g_deleted;
 int DeleteCount(const void* p) { return static_cast<int>(std::count(g_deleted.begin(), g_deleted.end(), p)); }
 }  // namespace
 
-void* operator new(std::size_t size)
-{
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
 void operator delete(void* p) noexcept
 {
     if (!g_bCountingDeletes || p == nullptr) return std::free(p);
