@@ -108,14 +108,11 @@ BITMAPINFOHEADER Header(const std::vector<uint8_t>& bytes)
     return header;
 }
 
-template <typename T>
-LPCWSTR Type(T type) { return reinterpret_cast<LPCWSTR>(type); }
-
 TEST(Images, IconGroupsOfOne32x32SixteenColourImageAndUncompressedBottomUpBanners)
 {
     for (const auto& icon : kIconGroups) {
         // GRPICONDIR: reserved, type 1, count 1; its entry: 32x32, 16 colours, 1 plane, 4 bits, 744 bytes, image id.
-        EXPECT_EQ(ResourceBytes(Type(RT_GROUP_ICON), icon.group, icon.language),
+        EXPECT_EQ(ResourceBytes(RT_GROUP_ICON, icon.group, icon.language),
                   (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0, LOBYTE(icon.image), 0}))
             << "icon group " << icon.group;
     }
@@ -126,12 +123,12 @@ TEST(Images, IconGroupsOfOne32x32SixteenColourImageAndUncompressedBottomUpBanner
         size_t size;
         LONG width, height, bits, pixelsPerMetre;  // height 64: an icon's colour bits and mask; -1: any resolution
     } kImages[] = {
-        {Type(RT_ICON), 1, kChineseTaiwan, 744, 32, 64, 4, -1},
-        {Type(RT_ICON), 2, kEnglish, 744, 32, 64, 4, -1},
-        {Type(RT_ICON), 3, kEnglish, 744, 32, 64, 4, -1},
-        {Type(RT_ICON), 4, kEnglish, 744, 32, 64, 4, -1},
-        {Type(RT_BITMAP), IDB_BANNER_LEFT, kEnglish, 40 + 384 * 3 * 28, 384, 28, 24, 2834},
-        {Type(RT_BITMAP), IDB_BANNER_RIGHT, kEnglish, 40 + 256 * 4 + 80 * 28, 80, 28, 8, -1},
+        {RT_ICON, 1, kChineseTaiwan, 744, 32, 64, 4, -1},
+        {RT_ICON, 2, kEnglish, 744, 32, 64, 4, -1},
+        {RT_ICON, 3, kEnglish, 744, 32, 64, 4, -1},
+        {RT_ICON, 4, kEnglish, 744, 32, 64, 4, -1},
+        {RT_BITMAP, IDB_BANNER_LEFT, kEnglish, 40 + 384 * 3 * 28, 384, 28, 24, 2834},
+        {RT_BITMAP, IDB_BANNER_RIGHT, kEnglish, 40 + 256 * 4 + 80 * 28, 80, 28, 8, -1},
     };
     for (const auto& image : kImages) {
         SCOPED_TRACE("type " + std::to_string(LOWORD(image.type)) + ", id " + std::to_string(image.id));
