@@ -2,7 +2,6 @@
 // English templates: header, font and every control, with its image, in
 // template (tab) order; and under every full language each text of the
 // settings dialog replacing its placeholder and fitting its control.
-#include "languages.h"
 #include "resource.h"
 #include "resource_image.h"
 #include "settings_texts.h"
@@ -103,7 +102,6 @@ struct Expected {
 void ExpectTemplate(WORD id, short cx, short cy, const char* title, DWORD style, DWORD exStyle,
                     const std::vector<Expected>& controls)
 {
-    EXPECT_EQ(ResourceLanguages(reinterpret_cast<LPCWSTR>(RT_DIALOG), id), std::set<LANGID>{kEnglish});
     HWND dialog = CreateFromTemplate(id);
     ASSERT_NE(dialog, nullptr) << "error " << GetLastError();
     RECT client;
@@ -154,7 +152,6 @@ void ExpectTemplate(WORD id, short cx, short cy, const char* title, DWORD style,
 
 TEST(DialogTemplates, AboutBox)
 {
-    EXPECT_EQ(ResourceIds(reinterpret_cast<LPCWSTR>(RT_DIALOG)), (std::vector<WORD>{IDD_ABOUTBOX, IDD_KEYHAVEN_DIALOG}));
     ExpectTemplate(IDD_ABOUTBOX, 251, 55, "About Keyhaven", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, {
         {0xFFFF, "Static", "#128", SS_ICON, 0, 11, 17, 20, 20},
         {IDC_VERSION_TEXT, "Static", "Static", WS_GROUP | SS_LEFT | SS_NOPREFIX, 0, 40, 10, 192, 21},
@@ -190,20 +187,15 @@ TEST(DialogTemplates, SettingsDialogInTabOrder)
     });
 }
 
-class SettingsDialogWindow : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(dialog_, nullptr) << "error " << GetLastError(); }
-    void TearDown() override { DestroyWindow(dialog_); }
-    HWND dialog_ = CreateFromTemplate(IDD_KEYHAVEN_DIALOG);
-};
-
-TEST_F(SettingsDialogWindow, EveryTextOfEveryFullLanguageReplacesItsPlaceholderAndFits)
+TEST(SettingsDialogWindow, EveryTextOfEveryFullLanguageReplacesItsPlaceholderAndFits)
 {
+    HWND dialog = CreateFromTemplate(IDD_KEYHAVEN_DIALOG);
+    ASSERT_NE(dialog, nullptr) << "error " << GetLastError();
     for (const TableLanguage& language : kTableLanguages) {
         if (language.placeholderName) continue;
         ThreadLanguage chosen(language.id);
-        dialogpreview::ApplySettingsTexts(dialog_, Module());
-        for (HWND control = GetWindow(dialog_, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        dialogpreview::ApplySettingsTexts(dialog, Module());
+        for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
             int id = GetDlgCtrlID(control);
             if (id == IDC_IDLE_MINUTES || id == IDC_FN_ICON || id == -1) continue;  // list, icon, banners
             wchar_t buffer[512];
@@ -220,6 +212,7 @@ TEST_F(SettingsDialogWindow, EveryTextOfEveryFullLanguageReplacesItsPlaceholderA
             }
         }
     }
+    DestroyWindow(dialog);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "program_folder.h"
 
 namespace restest {
@@ -28,15 +26,19 @@ public:
 
 const ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ImageEnvironment);
 
-BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param)
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR param)
 {
-    return reinterpret_cast<std::set<LANGID>*>(param)->insert(language), TRUE;
+    return (*reinterpret_cast<ResourceDirectory*>(param))[{LOWORD(type), LOWORD(name)}].insert(language), TRUE;
 }
 
-BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
+BOOL CALLBACK CollectName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param)
 {
-    if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<WORD>*>(param)->push_back(LOWORD(name));
-    return TRUE;
+    return EnumResourceLanguagesW(module, type, name, CollectLanguage, param), TRUE;
+}
+
+BOOL CALLBACK CollectType(HMODULE module, LPWSTR type, LONG_PTR param)
+{
+    return EnumResourceNamesW(module, type, CollectName, param), TRUE;
 }
 
 }  // namespace
@@ -50,12 +52,6 @@ std::string Utf8(const std::wstring& text)
     std::string result(size, '\0');
     if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
     return result;
-}
-
-std::wstring LoadText(UINT id)
-{
-    wchar_t buffer[1024];
-    return std::wstring(buffer, std::max(LoadStringW(g_module, id, buffer, 1024), 0));
 }
 
 std::vector<std::wstring> StringBlock(WORD block, LANGID language)
@@ -74,18 +70,11 @@ std::vector<std::wstring> StringBlock(WORD block, LANGID language)
     return strings;
 }
 
-std::set<LANGID> ResourceLanguages(LPCWSTR type, WORD id)
+ResourceDirectory Directory()
 {
-    std::set<LANGID> languages;
-    EnumResourceLanguagesW(g_module, type, MAKEINTRESOURCEW(id), CollectLanguage, reinterpret_cast<LONG_PTR>(&languages));
-    return languages;
-}
-
-std::vector<WORD> ResourceIds(LPCWSTR type)
-{
-    std::vector<WORD> ids;
-    EnumResourceNamesW(g_module, type, CollectName, reinterpret_cast<LONG_PTR>(&ids));
-    return ids;
+    ResourceDirectory directory;
+    EnumResourceTypesW(g_module, CollectType, reinterpret_cast<LONG_PTR>(&directory));
+    return directory;
 }
 
 std::vector<uint8_t> ResourceBytes(LPCWSTR type, WORD id, LANGID language)

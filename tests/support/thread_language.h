@@ -9,8 +9,16 @@ namespace testsupport {
 
 class ThreadLanguage {
 public:
-    explicit ThreadLanguage(LANGID language);
-    ~ThreadLanguage();
+    explicit ThreadLanguage(LANGID language) : previousUi_(GetThreadUILanguage()), previousLocale_(GetThreadLocale())
+    {
+        SetThreadUILanguage(language);
+        SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
+    }
+    ~ThreadLanguage()
+    {
+        SetThreadLocale(previousLocale_);
+        SetThreadUILanguage(previousUi_);
+    }
     ThreadLanguage(const ThreadLanguage&) = delete;
     ThreadLanguage& operator=(const ThreadLanguage&) = delete;
 
