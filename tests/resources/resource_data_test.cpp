@@ -113,7 +113,8 @@ TEST(Images, IconGroupsOfOne32x32SixteenColourImageAndUncompressedBottomUpBanner
     for (const auto& icon : kIconGroups) {
         // GRPICONDIR: reserved, type 1, count 1; its entry: 32x32, 16 colours, 1 plane, 4 bits, 744 bytes, image id.
         EXPECT_EQ(ResourceBytes(RT_GROUP_ICON, icon.group, icon.language),
-                  (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0, LOBYTE(icon.image), 0}))
+                  (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0,
+                                        LOBYTE(icon.image), 0}))
             << "icon group " << icon.group;
     }
     const struct {
@@ -138,7 +139,8 @@ TEST(Images, IconGroupsOfOne32x32SixteenColourImageAndUncompressedBottomUpBanner
         EXPECT_EQ((std::vector<LONG>{LONG(h.biSize), h.biWidth, h.biHeight, h.biPlanes, h.biBitCount, LONG(h.biCompression)}),
                   (std::vector<LONG>{40, image.width, image.height, 1, image.bits, BI_RGB}));
         if (image.pixelsPerMetre > 0)
-            EXPECT_EQ((std::vector<LONG>{h.biXPelsPerMeter, h.biYPelsPerMeter}), std::vector<LONG>(2, image.pixelsPerMetre));
+            EXPECT_EQ((std::vector<LONG>{h.biXPelsPerMeter, h.biYPelsPerMeter}),
+                      std::vector<LONG>(2, image.pixelsPerMetre));
         if (image.bits == 8) EXPECT_TRUE(h.biClrUsed == 0 || h.biClrUsed == 256) << h.biClrUsed;
     }
 }
