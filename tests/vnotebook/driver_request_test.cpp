@@ -152,9 +152,11 @@ TEST_F(DriverRequests, MapNeverReportsMoreThanTheOutputBufferHolds)
     for (uint32_t reported : {3u, 5u, 4096u, 65536u}) {
         ASSERT_TRUE(VirtualNotebook::Configure(VN_CFG_MAP_RETURNED_LENGTH, reported));
         PhysMapRequest map{VN_PHYS_BASE, 0x100};
-        ULONG out[4] = {0, 0x5555, 0x5555, 0x5555};
+        // Room far past the 4-byte output: a driver that reports more than it was given shows
+        // in the sentinel, and a copy of the bytes it reports cannot reach this test's own stack.
+        std::vector<ULONG> out(65536 / sizeof(ULONG) * 2, 0x5555);
         DWORD returned = 0xDEAD;
-        bool ok = Send(IOCTL_MAP_PHYSICAL, &map, sizeof map, out, 4, &returned);
+        bool ok = Send(IOCTL_MAP_PHYSICAL, &map, sizeof map, out.data(), 4, &returned);
         EXPECT_EQ(reported <= 4, ok) << reported;
         EXPECT_EQ(ok ? reported : 0u, returned) << reported;
         EXPECT_EQ(0x5555u, out[1]) << reported;
