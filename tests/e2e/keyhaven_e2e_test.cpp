@@ -23,13 +23,6 @@ namespace {
 
 const bool kDriverInstalled = (InstallVirtualNotebookForTests(), true);
 
-DWORD Setting(const char* name)
-{
-    DWORD value = 0xDEAD;
-    EXPECT_TRUE(ReadSetting(name, &value)) << name;
-    return value;
-}
-
 class Keyhaven : public ::testing::Test {
 protected:
     void SetUp() override

@@ -17,6 +17,7 @@
 #include "keyhaven_process.h"
 #include "latchwire_device.h"
 #include "resource.h"
+#include "settings_key_lock.h"
 
 using namespace testsupport;
 using namespace keyhavenremote;
@@ -93,13 +94,6 @@ void RunDialog(const std::function<void(HWND)>& script)
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-}
-
-DWORD Setting(const char* name)
-{
-    DWORD value = 0xDEAD;
-    EXPECT_TRUE(ReadSetting(name, &value)) << name;
-    return value;
 }
 
 class Dialog : public ::testing::Test {

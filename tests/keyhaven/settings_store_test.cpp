@@ -11,13 +11,6 @@ using namespace testsupport;
 
 namespace {
 
-DWORD Value(const char* name)
-{
-    DWORD value = 0xDEAD;
-    EXPECT_TRUE(ReadSetting(name, &value)) << name;
-    return value;
-}
-
 class Store : public ::testing::Test {
 protected:
     void SetUp() override { DeleteSettings(); }
@@ -39,7 +32,7 @@ TEST_F(Store, ANewKeyGetsTheDefaults)
         DWORD value;
     } defaults[] = {{"FnKeyEnable", 0}, {"FnKeyStatus", FN_LATCHED}, {"FnKeyLock", 1}, {"FnMakeSound", 1},
                     {"FnShowStatus", 1}, {"FnUnStick", 0}, {"FnResetSound", 1}};
-    for (const auto& value : defaults) EXPECT_EQ(value.value, Value(value.name)) << value.name;
+    for (const auto& value : defaults) EXPECT_EQ(value.value, Setting(value.name)) << value.name;
     EXPECT_EQ("1", ReadTextSetting("FnResetTime"));
     EXPECT_TRUE(!loaded.enabled && loaded.lockTwice && loaded.soundOnPress && loaded.showStatus &&
                 !loaded.unstick && loaded.resetSound && loaded.resetMinutes == 1);
@@ -55,7 +48,7 @@ TEST_F(Store, FlagsReadAsAnyNonZeroWithinFourBytesAndAreWrittenAsOne)
     EXPECT_TRUE(loaded.unstick && loaded.enabled);
     EXPECT_FALSE(loaded.lockTwice) << "eight bytes do not fit: 0";
     store.Save(loaded);
-    EXPECT_EQ(1u, Value("FnUnStick"));
+    EXPECT_EQ(1u, Setting("FnUnStick"));
 }
 
 TEST_F(Store, AnIdleTimeOutsideOneToFiveIsTheDefaultAndStoredBackSo)
@@ -79,16 +72,16 @@ TEST_F(Store, SaveLeavesTheStateWhenOffAndTheTimeWithoutResetSound)
     settings.fnState = FN_LOCKED;
     settings.resetMinutes = 3;
     store.Save(settings);
-    EXPECT_EQ(1u, Value("FnKeyEnable"));
-    EXPECT_EQ(2u, Value("FnKeyStatus"));
+    EXPECT_EQ(1u, Setting("FnKeyEnable"));
+    EXPECT_EQ(2u, Setting("FnKeyStatus"));
     EXPECT_EQ("3", ReadTextSetting("FnResetTime"));
 
     settings.enabled = settings.resetSound = settings.lockTwice = false;
     settings.fnState = FN_RELEASED;
     settings.resetMinutes = 5;
     store.Save(settings);
-    EXPECT_EQ(0u, Value("FnKeyEnable") + Value("FnKeyLock") + Value("FnResetSound"));
-    EXPECT_EQ(2u, Value("FnKeyStatus"));
+    EXPECT_EQ(0u, Setting("FnKeyEnable") + Setting("FnKeyLock") + Setting("FnResetSound"));
+    EXPECT_EQ(2u, Setting("FnKeyStatus"));
     EXPECT_EQ("3", ReadTextSetting("FnResetTime"));
     StoredFnState stored{true, 0};
     ASSERT_TRUE(store.ReadFnState(&stored));

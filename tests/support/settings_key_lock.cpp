@@ -1,8 +1,10 @@
 #include "settings_key_lock.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
-#include "keyhaven_identity.h"
+#include "keyhaven_process.h"
 
 namespace testsupport {
 
@@ -49,6 +51,13 @@ std::string SettingsKeyLock::Values() const
         values += "\n";
     }
     return values;
+}
+
+DWORD Setting(const char* name)
+{
+    DWORD value = 0xDEAD;
+    EXPECT_TRUE(keyhavenremote::ReadSetting(name, &value)) << name;
+    return value;
 }
 
 }  // namespace testsupport

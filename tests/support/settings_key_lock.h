@@ -30,4 +30,7 @@ private:
     bool locked_ = false;
 };
 
+// A DWORD setting as stored; 0xDEAD, and a failed check, when it cannot be read.
+DWORD Setting(const char* name);
+
 }  // namespace testsupport
