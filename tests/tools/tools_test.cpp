@@ -44,14 +44,6 @@ int RunTool(const std::string& commandLine, DWORD* pid = nullptr, bool wait = tr
     return static_cast<int>(code);
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 std::string TempPath(const char* name)
 {
     char folder[MAX_PATH];
@@ -75,7 +67,9 @@ TEST(Tools, TraceListenerCapturesTheLinesOfAnotherProcess)
     WaitForSingleObject(listener, 20000);
     CloseHandle(listener);
 
-    const std::string captured = ReadFile(out);
+    std::stringstream text;
+    text << std::ifstream(out, std::ios::binary).rdbuf();
+    const std::string captured = text.str();
     const std::string prefix = "[" + std::to_string(worker) + "] \\n\\r";
     EXPECT_NE(std::string::npos, captured.find(prefix)) << captured;
     EXPECT_NE(std::string::npos, captured.find(" : Call function -->FnKeyDown\\n\\r\n")) << captured;
