@@ -37,7 +37,10 @@ int RunTool(const std::string& commandLine, DWORD* pid = nullptr, bool wait = tr
         *process = info.hProcess;
         return 0;
     }
-    WaitForSingleObject(info.hProcess, 60000);
+    if (WaitForSingleObject(info.hProcess, 30000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << commandLine << " did not end in 30 s";
+        TerminateProcess(info.hProcess, 1);
+    }
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hProcess);

@@ -132,7 +132,7 @@ TEST_F(DriverRequests, MappingsOfAnEndedProcessAreReclaimed)
     STARTUPINFOA startup{sizeof startup};
     PROCESS_INFORMATION child{};
     ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 60000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 20000)) << "the child did not end in 20 s";
     DWORD mappedByChild = 0;
     GetExitCodeProcess(child.hProcess, &mappedByChild);
     CloseHandle(child.hThread);
