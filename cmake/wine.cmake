@@ -16,19 +16,16 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 # Static runtime so the binaries run on a bare Windows and need no mingw DLLs.
 set(LW_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-add_test(NAME wine_template_create COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh create)
-add_test(NAME wine_template_shutdown COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh shutdown)
-set_tests_properties(wine_template_create PROPERTIES FIXTURES_SETUP wine_template
-                     ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE_DIR}")
-set_tests_properties(wine_template_shutdown PROPERTIES FIXTURES_CLEANUP wine_template
-                     ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE_DIR}")
+# The fixture that makes a template prefix once per run and shuts it down at the end.
+function(add_wine_template fixture environment)
+  add_test(NAME ${fixture}_create COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh create)
+  add_test(NAME ${fixture}_shutdown COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh shutdown)
+  set_tests_properties(${fixture}_create PROPERTIES FIXTURES_SETUP ${fixture} ENVIRONMENT "${environment}")
+  set_tests_properties(${fixture}_shutdown PROPERTIES FIXTURES_CLEANUP ${fixture} ENVIRONMENT "${environment}")
+endfunction()
 
-add_test(NAME wine_template64_create COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh create)
-add_test(NAME wine_template64_shutdown COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh shutdown)
-set_tests_properties(wine_template64_create PROPERTIES FIXTURES_SETUP wine_template64
-                     ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE64_DIR};WINE_PREFIX_ARCH=win64")
-set_tests_properties(wine_template64_shutdown PROPERTIES FIXTURES_CLEANUP wine_template64
-                     ENVIRONMENT "WINEPREFIX=${WINE_TEMPLATE64_DIR};WINE_PREFIX_ARCH=win64")
+add_wine_template(wine_template "WINEPREFIX=${WINE_TEMPLATE_DIR}")
+add_wine_template(wine_template64 "WINEPREFIX=${WINE_TEMPLATE64_DIR};WINE_PREFIX_ARCH=win64")
 
 # add_wine_test(name [WIN64] [OWN_DISPLAY] COMMAND program args...) : a test program run
 # under Wine in a session of its own, of the 32-bit template, or of the 64-bit one with
