@@ -40,7 +40,7 @@ TEST(RealDriver, InstallsServesRefusesAndIsRemoved)
     EcIoRequest stickyOn{0x59, 1, 0x60, 0, 0, 0, 0, 0};
     EXPECT_EQ(kNoSuchDevice, Request(IOCTL_EC_IO_SEND, &stickyOn, sizeof stickyOn));
 
-    // Refused: unknown codes, wrong sizes, ranges past a PCI function, unknown mappings.
+    // Refused: unknown codes, wrong sizes, ranges past a PCI function, a map too long, unknown mappings.
     PortIoRequest port{0x80, 0};
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FUNCTION),
               Request(LATCHWIRE_CTL_CODE(0x80C, LATCHWIRE_ACCESS_WRITE), &port, sizeof port));
@@ -50,6 +50,10 @@ TEST(RealDriver, InstallsServesRefusesAndIsRemoved)
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER),
                   Request(IOCTL_PCI_CONFIG_READ, &outside, sizeof outside));
     }
+    PhysMapRequest tooLong{0xF0000000, LATCHWIRE_MAX_MAP_LENGTH + 1};
+    ULONG linear = 0;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER),
+              Request(IOCTL_MAP_PHYSICAL, &tooLong, sizeof tooLong, &linear, sizeof linear));
     UnmapRequest unknown{0x10000};
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), Request(IOCTL_UNMAP_LINEAR, &unknown, sizeof unknown));
     // Refused: a pointer into the caller's memory, which is not the memory Wine runs the driver in.

@@ -49,6 +49,9 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A setup or an uninstall takes seconds; one still running after this has hung.
+const DWORD kCommandBoundMs = 30000;
+
 // Waits until every process that the given process started has ended (an
 // uninstaller hands its work to a copy of itself and returns at once).
 bool WaitForChildrenOf(DWORD parent, DWORD milliseconds)
@@ -79,10 +82,17 @@ DWORD RunAndWait(std::string command, const std::string& folder = std::string())
                         folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         return 0xFFFFFFFF;
     }
-    WaitForSingleObject(process.hProcess, 120000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    if (!WaitForChildrenOf(process.dwProcessId, 120000)) code = WAIT_TIMEOUT;
+    DWORD code = WAIT_TIMEOUT;
+    if (WaitForSingleObject(process.hProcess, kCommandBoundMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        ADD_FAILURE() << command << " did not end in 30 s";
+        TerminateProcess(process.hProcess, WAIT_TIMEOUT);
+    }
+    if (!WaitForChildrenOf(process.dwProcessId, kCommandBoundMs)) {
+        ADD_FAILURE() << "what " << command << " started did not end in 30 s";
+        code = WAIT_TIMEOUT;
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
