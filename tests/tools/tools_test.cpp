@@ -64,10 +64,11 @@ TEST(Tools, TraceListenerCapturesTheLinesOfAnotherProcess)
     ASSERT_EQ(0, RunTool("trace_listener.exe --seconds 8 --out \"" + out + "\" --ready-file \"" + ready + "\"", nullptr,
                      false, &listener));
     for (int wait = 0; wait < 100 && GetFileAttributesA(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++wait) Sleep(50);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ready.c_str())) << "the listener was not ready in 5 s";
 
     DWORD worker = 0;
     EXPECT_EQ(0, RunTool("ec_exchange_worker.exe 1", &worker));
-    WaitForSingleObject(listener, 20000);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(listener, 20000)) << "the listener did not end in 20 s";
     CloseHandle(listener);
 
     std::stringstream text;
