@@ -108,8 +108,25 @@ BITMAPINFOHEADER Header(const std::vector<uint8_t>& bytes)
     return header;
 }
 
-TEST(Images, IconGroupsOfOne32x32SixteenColourImageAndUncompressedBottomUpBanners)
+// A pixel (from the top left) of a 32x32 sixteen-colour icon image; CLR_INVALID when the image is shorter.
+COLORREF IconPixel(const std::vector<uint8_t>& image, int x, int y)
 {
+    const size_t palette = sizeof(BITMAPINFOHEADER), pixels = palette + 16 * 4;
+    if (image.size() < pixels + 32 * 16) return CLR_INVALID;
+    const uint8_t pair = image[pixels + (31 - y) * 16 + x / 2];
+    const uint8_t* quad = &image[palette + 4 * (x % 2 ? pair & 0x0F : pair >> 4)];
+    return RGB(quad[2], quad[1], quad[0]);
+}
+
+TEST(Images, IconGroupsOfOne32x32SixteenColourImageTheLatchedKeySunkenAndUncompressedBottomUpBanners)
+{
+    // The tray's latched key is drawn sunken, its released key raised: the top of the bevel is dark, or white.
+    const std::vector<uint8_t> latched = ResourceBytes(RT_ICON, 3), released = ResourceBytes(RT_ICON, 4);
+    EXPECT_EQ((std::vector<COLORREF>{RGB(0, 0, 0), RGB(128, 128, 128)}),
+              (std::vector<COLORREF>{IconPixel(latched, 16, 4), IconPixel(latched, 16, 5)}));
+    EXPECT_EQ((std::vector<COLORREF>{RGB(255, 255, 255), RGB(255, 255, 255)}),
+              (std::vector<COLORREF>{IconPixel(released, 16, 4), IconPixel(released, 16, 5)}));
+
     for (const auto& icon : kIconGroups) {
         // GRPICONDIR: reserved, type 1, count 1; its entry: 32x32, 16 colours, 1 plane, 4 bits, 744 bytes, image id.
         EXPECT_EQ(ResourceBytes(RT_GROUP_ICON, icon.group, icon.language),
