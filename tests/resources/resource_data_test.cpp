@@ -15,11 +15,18 @@ constexpr WORD kFirstBlock = (IDS_ABOUTBOX >> 4) + 1;      // ids 96-111
 constexpr WORD kSecondBlock = (IDS_SOUND_RESET >> 4) + 1;  // ids 112-127
 constexpr UINT kFirstId = IDS_ABOUTBOX, kLastId = IDS_ABOUT_CAPTION;
 constexpr LANGID kChineseTaiwan = 1028;
+constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kBlue = RGB(0, 0, 255);
+// Each icon's colours at (16, 2) and (16, 5), where every two of them differ: the white arrow onto the Fn
+// key, the latched key's sunken bevel and the released key's raised one, the blue tail of the program's arrow.
 constexpr struct {
     WORD group, image;
     LANGID language;
+    COLORREF at16x2, at16x5;
 } kIconGroups[] = {
-    {IDI_FN_KEY, 2, kEnglish}, {IDI_FN_ON, 3, kEnglish}, {IDI_FN_OFF, 4, kEnglish}, {IDI_KEYHAVEN, 1, kChineseTaiwan},
+    {IDI_FN_KEY, 2, kEnglish, kWhite, kWhite},
+    {IDI_FN_ON, 3, kEnglish, kBlack, RGB(128, 128, 128)},
+    {IDI_FN_OFF, 4, kEnglish, kBlack, kWhite},
+    {IDI_KEYHAVEN, 1, kChineseTaiwan, kBlue, kBlack},
 };
 
 TEST(ResourceDirectory, EveryResourceInItsLanguagesAndNoOther)
@@ -118,16 +125,13 @@ COLORREF IconPixel(const std::vector<uint8_t>& image, int x, int y)
     return RGB(quad[2], quad[1], quad[0]);
 }
 
-TEST(Images, IconGroupsOfOne32x32SixteenColourImageTheLatchedKeySunkenAndUncompressedBottomUpBanners)
+TEST(Images, IconGroupsOfOne32x32SixteenColourImageOfItsOwnAndUncompressedBottomUpBanners)
 {
-    // The tray's latched key is drawn sunken, its released key raised: the top of the bevel is dark, or white.
-    const std::vector<uint8_t> latched = ResourceBytes(RT_ICON, 3), released = ResourceBytes(RT_ICON, 4);
-    EXPECT_EQ((std::vector<COLORREF>{RGB(0, 0, 0), RGB(128, 128, 128)}),
-              (std::vector<COLORREF>{IconPixel(latched, 16, 4), IconPixel(latched, 16, 5)}));
-    EXPECT_EQ((std::vector<COLORREF>{RGB(255, 255, 255), RGB(255, 255, 255)}),
-              (std::vector<COLORREF>{IconPixel(released, 16, 4), IconPixel(released, 16, 5)}));
-
     for (const auto& icon : kIconGroups) {
+        const std::vector<uint8_t> image = ResourceBytes(RT_ICON, icon.image, icon.language);
+        EXPECT_EQ((std::vector<COLORREF>{icon.at16x2, icon.at16x5}),
+                  (std::vector<COLORREF>{IconPixel(image, 16, 2), IconPixel(image, 16, 5)}))
+            << "what icon " << icon.group << " shows";
         // GRPICONDIR: reserved, type 1, count 1; its entry: 32x32, 16 colours, 1 plane, 4 bits, 744 bytes, image id.
         EXPECT_EQ(ResourceBytes(RT_GROUP_ICON, icon.group, icon.language),
                   (std::vector<uint8_t>{0, 0, 1, 0, 1, 0, 32, 32, 16, 0, 1, 0, 4, 0, 0xE8, 2, 0, 0,
