@@ -257,6 +257,10 @@ TEST_F(LivingHolder, IsNamedInTheRecordWaitedForPastTheSemaphoresLimitAndNeverRu
     EXPECT_FALSE(secondDone_) << "the second exchange ran while the first held the EC";
     second_.join();
     EXPECT_EQ(0, secondResult_) << "the lock cannot be won while the holder lives";
+    ASSERT_FALSE(calls_.Get().lockWaits.empty());
+    const std::pair<DWORD, DWORD> gaveUp = calls_.Get().lockWaits.back();
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), gaveUp.second);
+    EXPECT_GE(gaveUp.first, 4000u) << "the lock is waited for 5 s before the exchange gives up";
     EXPECT_EQ((Texts{"Call function -->FnKeyUP\n\r", "EC exchange lock not won, nothing sent\n\r", "FnKeyUP Fail\n\r"}),
               trace.Messages());
     EXPECT_EQ(requests, calls_.Get().requests.size()) << "the failed exchange touched a port";
