@@ -171,7 +171,8 @@ TEST_F(DeviceExports, VendorCheckComparesSixteenBitsAndFallsBackOnlyForTheFirstB
     EXPECT_EQ(1, Chk_PCI_Dev_Manufacturer(0, 20, 3, 0xABCD)) << "unreadable first bridge counts as present";
     EXPECT_EQ(0, Chk_PCI_Dev_Manufacturer(0, 31, 0, 0x8086));
     EXPECT_EQ(0, Chk_PCI_Dev_Manufacturer(0, 20, 2, 0x1002));
-    EXPECT_EQ(Messages(3, "PCI_DeviceReceiveCOMM-->Open the device driver file Fail!\n\r"), trace.Messages());
+    EXPECT_EQ(0, Chk_PCI_Dev_Manufacturer(1, 20, 3, 0x1002)) << "nor on another bus";
+    EXPECT_EQ(Messages(4, "PCI_DeviceReceiveCOMM-->Open the device driver file Fail!\n\r"), trace.Messages());
 }
 
 }  // namespace
