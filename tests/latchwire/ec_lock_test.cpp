@@ -186,6 +186,38 @@ TEST_F(EcLock, ExchangesLeaveNoHandleBehind)
     EXPECT_EQ(afterTen, OpenHandles());
 }
 
+// The global mutex is given back after a second while the session's stays held: the exchange waits for
+// the lock 5 s in all, the second mutex only what is left of them.
+TEST_F(EcLock, TheLockIsWaitedForFiveSecondsInAllNotForEachOfItsMutexes)
+{
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([taken, done] {
+        HANDLE global = CreateMutexA(nullptr, FALSE, "Global\\Latchwire EC Exchange Lock");
+        HANDLE local = CreateMutexA(nullptr, FALSE, "Latchwire EC Exchange Lock");
+        WaitForSingleObject(global, 0);
+        WaitForSingleObject(local, 0);
+        SetEvent(taken);
+        Sleep(1000);
+        ReleaseMutex(global);
+        WaitForSingleObject(done, 20000);
+        ReleaseMutex(local);
+        CloseHandle(global);
+        CloseHandle(local);
+    });
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(taken, 20000));
+    {
+        LibraryCalls calls;
+        EXPECT_EQ(0, FnKeyDown());
+        EXPECT_EQ((std::vector<DWORD>{WAIT_OBJECT_0, WAIT_TIMEOUT}), WaitResults(calls, true));
+        const std::vector<std::pair<DWORD, DWORD>> waits = calls.Get().lockWaits;
+        EXPECT_TRUE(!waits.empty() && waits.back().first <= 4500) << "the session's mutex gets what is left";
+    }
+    SetEvent(done);
+    holder.join();
+    CloseHandle(taken);
+    CloseHandle(done);
+}
+
 // One thread's exchange held inside the open window (at its tenth device
 // request) while another thread's exchange starts.
 class LivingHolder : public EcLock {
