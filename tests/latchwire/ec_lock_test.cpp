@@ -4,7 +4,10 @@
 // killed at every step of an exchange, plain programs and hostile records.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -178,12 +181,60 @@ TEST_F(EcLock, ThreadsAndProcessesWithEveryCoreBusyNeverWaitOutTheLimitNorInterl
     ExpectEcIdle(false);
 }
 
-TEST_F(EcLock, ExchangesLeaveNoHandleBehind)
+// Exchanges leave no handle open, and a record that names no holder and nothing to restore.
+TEST_F(EcLock, ExchangesLeaveNoHandleBehindAndAnEmptyRecord)
 {
     for (int i = 0; i < 10; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
     const unsigned long afterTen = OpenHandles();
     for (int i = 0; i < 200; ++i) ASSERT_EQ(1, i % 2 ? FnKeyUP() : FnKeyDown());
     EXPECT_EQ(afterTen, OpenHandles());
+    SharedRecordView view;
+    ASSERT_TRUE(view.record);
+    const latchwire::RecordBody body = const_cast<const latchwire::RecordBody&>(view.record->body);
+    const latchwire::RecordBody empty{};
+    EXPECT_EQ(0, std::memcmp(&body, &empty, sizeof body)) << "holder " << body.holder << ", chipset " << body.chipset;
+    EXPECT_EQ(latchwire::SealOf(body), view.record->seal);
+}
+
+// The access that every user, of any session, gets to the lock and the record: to wait for and release
+// a mutex, to read and write the record; nothing more.
+ACCESS_MASK EveryonesAccess(HANDLE object)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ACCESS_MASK mask = 0;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+        return 0xFFFFFFFF;
+    }
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            EqualSid(&ace->SidStart, everyone)) {
+            mask |= ace->Mask;
+        }
+    }
+    FreeSid(everyone);
+    LocalFree(descriptor);
+    return mask;
+}
+
+TEST_F(EcLock, EveryUserMayTakeTheLockAndUseTheRecordButNothingMore)
+{
+    ASSERT_EQ(1, FnKeyDown());
+    const struct { const char* name; HANDLE object; ACCESS_MASK everyone; } objects[] = {
+        {"global mutex", OpenMutexA(READ_CONTROL, FALSE, "Global\\Latchwire EC Exchange Lock"), 0x00100001},
+        {"session mutex", OpenMutexA(READ_CONTROL, FALSE, "Latchwire EC Exchange Lock"), 0x00100001},
+        {"record", OpenFileMappingA(READ_CONTROL, FALSE, kRecordName), 0x000F0006},
+    };
+    for (const auto& o : objects) {
+        EXPECT_NE(nullptr, o.object) << o.name;
+        EXPECT_EQ(o.everyone, EveryonesAccess(o.object)) << o.name;
+        CloseHandle(o.object);
+    }
 }
 
 // The global mutex is given back after a second while the session's stays held: the exchange waits for
@@ -465,7 +516,13 @@ TEST_F(EcLock, APlainProgramsCountIsNeverTakenOverNorGivenBack)
         SCOPED_TRACE(row.name);
         UseChipset(VN_CHIPSET_SECOND);
         ASSERT_EQ(1, FnKeyUP()) << "this process takes part in exchanges before";
-        if (row.workerBefore) ASSERT_EQ(kKilledExitCode, RunWorker(row.workerBefore));
+        if (row.workerBefore) {
+            ASSERT_EQ(kKilledExitCode, RunWorker(row.workerBefore));
+            SharedRecordView view;
+            ASSERT_TRUE(view.record);
+            EXPECT_EQ(static_cast<ULONG>(latchwire::CHIPSET_NONE), view.record->body.chipset)
+                << "the dead holder had restored what it found";
+        }
         HANDLE plain = CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(plain, 0));
         if (row.workerAfter) ASSERT_EQ(kKilledExitCode, RunWorker(row.workerAfter));
