@@ -18,15 +18,20 @@ namespace {
 
 const bool kDriverInstalled = (InstallVirtualNotebookForTests(), true);
 
-constexpr DWORD kShellLimitMs = 15000;
+// Longer than any command here takes: the focus wait below gives up by itself after 10 s.
+constexpr DWORD kShellLimitMs = 30000;
 
 // Runs a shell command on the X side and returns what it printed, or
 // "(no answer)". Wine starts a Unix program without a handle to wait on: the
-// command's end shows as the file it leaves (Z: is the Unix root).
+// command's end shows as the file it leaves (Z: is the Unix root). Each call
+// has files of its own, so a command that outlived its wait cannot answer
+// for a later one.
 std::string RunOnX(const std::string& command)
 {
-    const std::string base = "/tmp/keyhaven-keyboard-" + std::to_string(GetCurrentProcessId());
-    const std::string done = "Z:\\tmp\\keyhaven-keyboard-" + std::to_string(GetCurrentProcessId()) + ".done";
+    static int calls = 0;
+    const std::string name = "keyhaven-keyboard-" + std::to_string(GetTickCount()) + "-" + std::to_string(++calls);
+    const std::string base = "/tmp/" + name;
+    const std::string done = "Z:\\tmp\\" + name + ".done";
     DeleteFileA(done.c_str());
     std::string line = "/bin/sh -c \"(" + command + ") >" + base + ".out 2>&1; mv " + base + ".out " + base + ".done\"";
     STARTUPINFOA startup{};
@@ -46,8 +51,8 @@ std::string RunOnX(const std::string& command)
 // the pause ("0" or "0.3" seconds).
 std::string TypeOnceFocused(const std::string& xWindow, const char* pause, const std::string& keys)
 {
-    return RunOnX("i=0; until [ $(xdotool getwindowfocus) = " + xWindow +
-                  " ]; do i=$((i+1)); [ $i -gt 500 ] && { echo no focus; exit; }; sleep 0.02; done; "
+    return RunOnX("end=$(($(date +%s) + 10)); until [ $(xdotool getwindowfocus) = " + xWindow +
+                  " ]; do [ $(date +%s) -ge $end ] && { echo no focus; exit; }; sleep 0.02; done; "
                   "sleep " + std::string(pause) + "; xdotool key " + keys + "; echo typed");
 }
 
