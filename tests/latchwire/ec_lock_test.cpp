@@ -27,6 +27,8 @@ namespace {
 
 constexpr char kSemaphoreName[] = "Quorin Utility Semaphore Object";
 constexpr char kRecordName[] = "Global\\Latchwire EC Exchange Record";
+constexpr char kGlobalLockName[] = "Global\\Latchwire EC Exchange Lock";
+constexpr char kSessionLockName[] = "Latchwire EC Exchange Lock";
 constexpr char kTakenOver[] = "EC exchange taken over from a holder that died\n\r";
 constexpr char kCompleted[] = "FnKeyDown process completed\n\n\r";
 constexpr DWORD kKilledExitCode = 99;
@@ -226,8 +228,8 @@ TEST_F(EcLock, EveryUserMayTakeTheLockAndUseTheRecordButNothingMore)
 {
     ASSERT_EQ(1, FnKeyDown());
     const struct { const char* name; HANDLE object; ACCESS_MASK everyone; } objects[] = {
-        {"global mutex", OpenMutexA(READ_CONTROL, FALSE, "Global\\Latchwire EC Exchange Lock"), 0x00100001},
-        {"session mutex", OpenMutexA(READ_CONTROL, FALSE, "Latchwire EC Exchange Lock"), 0x00100001},
+        {"global mutex", OpenMutexA(READ_CONTROL, FALSE, kGlobalLockName), 0x00100001},
+        {"session mutex", OpenMutexA(READ_CONTROL, FALSE, kSessionLockName), 0x00100001},
         {"record", OpenFileMappingA(READ_CONTROL, FALSE, kRecordName), 0x000F0006},
     };
     for (const auto& o : objects) {
@@ -243,8 +245,8 @@ TEST_F(EcLock, TheLockIsWaitedForFiveSecondsInAllNotForEachOfItsMutexes)
 {
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread holder([taken, done] {
-        HANDLE global = CreateMutexA(nullptr, FALSE, "Global\\Latchwire EC Exchange Lock");
-        HANDLE local = CreateMutexA(nullptr, FALSE, "Latchwire EC Exchange Lock");
+        HANDLE global = CreateMutexA(nullptr, FALSE, kGlobalLockName);
+        HANDLE local = CreateMutexA(nullptr, FALSE, kSessionLockName);
         WaitForSingleObject(global, 0);
         WaitForSingleObject(local, 0);
         SetEvent(taken);
@@ -439,14 +441,20 @@ bool WritesBeef(const latchwiretest::Recorded& recorded)
     return false;
 }
 
-// Kills a worker at the first port read of its exchange on the first chipset, with the window open.
-void KillWorkerWithTheWindowOpen()
+// Which device request of an exchange on the first chipset is its first port read, the window open.
+size_t FirstPortReadOnTheFirstChipset()
 {
     UseChipset(VN_CHIPSET_FIRST);
     const Texts reference = OneExchangeRequests();
-    const size_t firstPortRead = std::find_if(reference.begin(), reference.end(), [](const std::string& t) {
-                                     return t.rfind("R1 ", 0) == 0;
-                                 }) - reference.begin() + 1;
+    return std::find_if(reference.begin(), reference.end(), [](const std::string& t) {
+               return t.rfind("R1 ", 0) == 0;
+           }) - reference.begin() + 1;
+}
+
+// Kills a worker at the first port read of its exchange on the first chipset, with the window open.
+void KillWorkerWithTheWindowOpen()
+{
+    static const size_t firstPortRead = FirstPortReadOnTheFirstChipset();
     UseChipset(VN_CHIPSET_FIRST);
     ASSERT_EQ(kKilledExitCode, RunWorker("1 request " + std::to_string(firstPortRead)));
     ASSERT_EQ(1u, VirtualNotebook::State().decodeOpen) << "killed with the window open";
@@ -546,8 +554,8 @@ TEST_F(EcLock, APlainProgramsCountIsNeverTakenOverNorGivenBack)
 // worker that held it; a plain program then takes a fresh one.
 TEST(FreshProcess, ADeadHoldersCountIsNeverGivenBackFromAnotherSemaphore)
 {
-    HANDLE kept[] = {CreateMutexA(nullptr, FALSE, "Global\\Latchwire EC Exchange Lock"),
-                     CreateMutexA(nullptr, FALSE, "Latchwire EC Exchange Lock"),
+    HANDLE kept[] = {CreateMutexA(nullptr, FALSE, kGlobalLockName),
+                     CreateMutexA(nullptr, FALSE, kSessionLockName),
                      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                         sizeof(latchwire::SharedRecord), kRecordName)};
     for (HANDLE h : kept) ASSERT_NE(nullptr, h);
